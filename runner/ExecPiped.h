@@ -1,0 +1,37 @@
+// TExecPiped: runs one console command on its worker thread and captures its output.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "runner/PageBuffer.h"
+#include "runner/ThreadSynched.h"
+
+// Standard output and standard error go into one anonymous pipe; every byte read lands, in order, in
+// m_pOutput. Owners read m_pOutput only under m_cs, and the three results only after the worker ended.
+class TExecPiped final : public TThreadSynched
+{
+public:
+    // An application path that begins with a drive letter and a colon is used as given; any other is
+    // taken from the system folder. An empty path raises the string class's out_of_range error.
+    TExecPiped(const std::wstring& application, const std::wstring& commandLine, bool hideWindow);
+    ~TExecPiped();
+
+    DWORD Execute() override;
+
+    DWORD m_dwLastError = 0;   // error of a failed pipe, process or worker-thread creation
+    DWORD m_dwExitCode = 0;    // the child's exit code; STILL_ACTIVE after a cancel while it runs
+    DWORD m_dwElapsedMs = 0;   // from just before the child's creation until its handles are closed
+    bool m_bHideWindow = false;
+    std::wstring m_strApplication;
+    std::wstring m_strCommandLine;
+    std::unique_ptr<TPageBuffer> m_pOutput;
+
+    enum : int { READ_SIZE = 512 };
+
+private:
+    // Reads whatever the pipe holds; false when a cancel was seen during the pass.
+    bool ReadPass(HANDLE pipe, bool* readSomething);
+};

@@ -1,0 +1,188 @@
+// Drives the real program from outside, as a user would, and checks what it shows.
+//   vantrel_driver refusal PROGRAM   - expects only the WOW64 refusal box, then exit code 0
+//   vantrel_driver main PROGRAM      - expects the main dialog, closes it with Esc, expects the end
+// Prints what it saw and exits 0 when everything matched, 1 otherwise.
+#include <windows.h>
+#include <commctrl.h>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct Search
+{
+    DWORD pid;
+    const wchar_t* caption;
+    bool prefix;
+    HWND found;
+};
+
+BOOL CALLBACK FindTopLevel(HWND hWnd, LPARAM lParam)
+{
+    Search* s = reinterpret_cast<Search*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hWnd, &pid);
+    if (pid != s->pid || !::IsWindowVisible(hWnd))
+        return TRUE;
+    wchar_t text[512] = {};
+    ::GetWindowTextW(hWnd, text, 512);
+    std::wstring t = text;
+    bool match = s->prefix ? t.compare(0, wcslen(s->caption), s->caption) == 0 : t == s->caption;
+    if (match)
+    {
+        s->found = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindWindowOf(DWORD pid, const wchar_t* caption, bool prefix)
+{
+    Search s{pid, caption, prefix, nullptr};
+    ::EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND WaitWindowOf(HANDLE process, DWORD pid, const wchar_t* caption, bool prefix, DWORD ms)
+{
+    DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < ms)
+    {
+        if (HWND h = FindWindowOf(pid, caption, prefix))
+            return h;
+        if (::WaitForSingleObject(process, 100) == WAIT_OBJECT_0)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+std::wstring TextOf(HWND h)
+{
+    wchar_t text[1024] = {};
+    ::SendMessageTimeoutW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+    return text;
+}
+
+BOOL CALLBACK FindIcon(HWND child, LPARAM lParam)
+{
+    LONG style = ::GetWindowLongW(child, GWL_STYLE);
+    if ((style & SS_TYPEMASK) == SS_ICON && ::SendMessageW(child, STM_GETICON, 0, 0) != 0)
+    {
+        *reinterpret_cast<bool*>(lParam) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The box's icon is a static control whose id differs between systems: look for its style.
+bool ShowsIcon(HWND box)
+{
+    bool found = false;
+    ::EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+int g_failures = 0;
+
+void Check(bool ok, const char* what)
+{
+    std::printf("%s: %s\n", ok ? "ok  " : "FAIL", what);
+    if (!ok)
+        ++g_failures;
+}
+
+bool Start(const std::wstring& program, PROCESS_INFORMATION& pi)
+{
+    std::wstring cmd = L"\"" + program + L"\" ignored-argument";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    return ::CreateProcessW(program.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != FALSE;
+}
+
+DWORD Finish(PROCESS_INFORMATION& pi, DWORD ms)
+{
+    DWORD code = 0xFFFFFFFF;
+    if (::WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0)
+    {
+        ::TerminateProcess(pi.hProcess, 99);
+        ::WaitForSingleObject(pi.hProcess, 5000);
+        Check(false, "the program ends in time");
+    }
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return code;
+}
+
+int Refusal(const std::wstring& program)
+{
+    PROCESS_INFORMATION pi = {};
+    if (!Start(program, pi))
+    {
+        std::printf("FAIL: cannot start the program (%lu)\n", ::GetLastError());
+        return 1;
+    }
+    HWND box = WaitWindowOf(pi.hProcess, pi.dwProcessId, L"SysVantrel32", false, 30000);
+    Check(box != nullptr, "a box captioned \"SysVantrel32\" appears");
+    if (box != nullptr)
+    {
+        wchar_t cls[64] = {};
+        ::GetClassNameW(box, cls, 64);
+        Check(std::wstring(cls) == L"#32770", "it is a message box");
+        Check(TextOf(::GetDlgItem(box, 0xFFFF)) == L"You need the 64 bits version of this program.",
+              "its text is the refusal");
+        Check(ShowsIcon(box), "it shows an icon");
+        Check(::GetDlgItem(box, IDOK) != nullptr && ::GetDlgItem(box, IDCANCEL) == nullptr &&
+                  ::GetDlgItem(box, IDYES) == nullptr,
+              "its only button is OK");
+        Check(FindWindowOf(pi.dwProcessId, L"Sys_Vantrel32", true) == nullptr, "no main dialog is shown");
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    DWORD code = Finish(pi, 15000);
+    Check(code == 0, "the program ends with exit code 0");
+    return g_failures ? 1 : 0;
+}
+
+int MainDialog(const std::wstring& program)
+{
+    PROCESS_INFORMATION pi = {};
+    if (!Start(program, pi))
+    {
+        std::printf("FAIL: cannot start the program (%lu)\n", ::GetLastError());
+        return 1;
+    }
+    HWND dlg = WaitWindowOf(pi.hProcess, pi.dwProcessId, L"Sys_Vantrel32 - v", true, 30000);
+    Check(dlg != nullptr, "the main dialog appears");
+    if (dlg != nullptr)
+    {
+        Check(TextOf(dlg) == L"Sys_Vantrel32 - v1.8.39.0", "its title carries the version");
+        Check(FindWindowOf(pi.dwProcessId, L"SysVantrel32", false) == nullptr, "no refusal box");
+        HWND list = ::GetDlgItem(dlg, 1000);
+        Check(list != nullptr && ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 21, "the task list has 21 rows");
+        // Esc reaches the list, which has the focus; the dialog manager turns it into cancel.
+        ::PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+        ::PostMessageW(list, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+    }
+    // Finish counts a program that is still running after Esc as a failure.
+    Finish(pi, 15000);
+    return g_failures ? 1 : 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    if (argc != 3)
+    {
+        std::printf("usage: vantrel_driver refusal|main PROGRAM\n");
+        return 2;
+    }
+    std::wstring mode = argv[1];
+    if (mode == L"refusal")
+        return Refusal(argv[2]);
+    if (mode == L"main")
+        return MainDialog(argv[2]);
+    std::printf("unknown mode\n");
+    return 2;
+}
