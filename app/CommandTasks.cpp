@@ -75,7 +75,14 @@ int AskTaskChoice(const wchar_t* mainInstruction, const wchar_t* content, const 
     dlg.AddCommandControl(kLinkYes, links[0], true, false);
     dlg.AddCommandControl(kLinkNo, links[1], true, false);
     dlg.SetMainIcon(TD_INFORMATION_ICON);
-    return static_cast<int>(dlg.DoModal(::GetActiveWindow()));
+    int pressed = static_cast<int>(dlg.DoModal(::GetActiveWindow()));
+    // Some task dialog implementations report a command link by the low 16 bits of its id
+    // only, since they keep it as a control id; give the caller the id it added.
+    if (pressed == LOWORD(kLinkYes))
+        return kLinkYes;
+    if (pressed == LOWORD(kLinkNo))
+        return kLinkNo;
+    return pressed;
 }
 
 bool TaskDismCheckHealth()

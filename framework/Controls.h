@@ -57,6 +57,8 @@ public:
 class CProgressCtrl : public CWnd
 {
 public:
+    // The 16-bit range message: bounds above 65535 do not fit.
+    void SetRange(short lower, short upper) const { SendMessage(PBM_SETRANGE, 0, MAKELPARAM(lower, upper)); }
     void SetRange32(int lower, int upper) const { SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(lower), upper); }
     int SetPos(int pos) const { return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(pos))); }
     int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
