@@ -36,8 +36,13 @@ vantrel_env_up() {
   vantrel_make_prefix win32 "$VANTREL_WINE/win32"
   vantrel_make_prefix win64 "$VANTREL_WINE/win64"
   # Keep the servers alive between test programs: later starts are much faster.
-  WINEPREFIX="$VANTREL_WINE/win32" wineserver -p >/dev/null 2>&1 </dev/null || true
-  WINEPREFIX="$VANTREL_WINE/win64" wineserver -p >/dev/null 2>&1 </dev/null || true
+  local p
+  for p in win32 win64; do
+    WINEPREFIX="$VANTREL_WINE/$p" wineserver -p >/dev/null 2>&1 </dev/null || true
+    # The first program after a server start launches Wine's background services, which keep
+    # that program's output handles: start them here, on /dev/null, not on a test's pipe.
+    WINEPREFIX="$VANTREL_WINE/$p" wine cmd /c exit 0 >/dev/null 2>&1 </dev/null || true
+  done
 }
 
 vantrel_env_down() {

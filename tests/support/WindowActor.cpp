@@ -159,6 +159,8 @@ bool SaveWindowBitmap(HWND hWnd, const std::wstring& path)
     if (w <= 0 || h <= 0)
         return false;
     ::RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    // Drawing reaches the screen a little later than the paint messages end: let it settle.
+    PumpUntil([] { return false; }, 400);
     HDC screen = ::GetDC(nullptr);
     HDC mem = ::CreateCompatibleDC(screen);
     HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);

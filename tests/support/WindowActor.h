@@ -15,13 +15,14 @@ namespace testsupport {
 void OnWindow(const std::wstring& captionPrefix, std::function<void(HWND)> action, DWORD timeoutMs = 15000);
 
 // Ends a modal dialog when an action leaves, also when a failed assertion leaves it early.
+// A dialog the action already ended (EndDialog hides it at once) keeps its own result.
 struct EndDialogOnExit
 {
     HWND dlg;
     INT_PTR code;
     ~EndDialogOnExit()
     {
-        if (::IsWindow(dlg))
+        if (::IsWindow(dlg) && ::IsWindowVisible(dlg))
             ::EndDialog(dlg, code);
     }
 };
