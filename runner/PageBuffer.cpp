@@ -146,21 +146,29 @@ bool TPageBuffer::CopyOut(TVoid* out, int offset, int count) const
 
     const int ps = g_nPageSize;
     const int rest = m_nBytes - offset;
-    int n = (count > 0 && count < rest) ? count : rest;
-    while (n > 0)
+    const int n = (count > 0 && count < rest) ? count : rest;
+    // The target takes its exact final size once. Growing it page by page would reallocate (and
+    // so copy) everything already copied at every page: quadratic in the output, and all of it
+    // while the caller holds the runner's lock, which the worker then waits for.
+    if (!out->SetSize(n))
+    {
+        out->SetSize(0);
+        return false;
+    }
+    char* dest = static_cast<char*>(out->m_pData);
+    int done = 0;
+    while (done < n)
     {
         void* page = PageAt(m_Pages, offset / ps);
         const int pos = offset % ps;
-        const int chunk = n < ps - pos ? n : ps - pos;
+        const int chunk = (n - done) < ps - pos ? (n - done) : ps - pos;
         bool copied = false;
         if (page != nullptr)
         {
             TPageLock lock(page);
-            const int had = out->m_nSize;
-            if (lock.Locked() && out->SetSize(had + chunk))
+            if (lock.Locked())
             {
-                std::memcpy(static_cast<char*>(out->m_pData) + had, static_cast<char*>(page) + pos,
-                            static_cast<size_t>(chunk));
+                std::memcpy(dest + done, static_cast<char*>(page) + pos, static_cast<size_t>(chunk));
                 copied = true;
             }
         }
@@ -170,7 +178,7 @@ bool TPageBuffer::CopyOut(TVoid* out, int offset, int count) const
             return false;
         }
         offset += chunk;
-        n -= chunk;
+        done += chunk;
     }
     return true;
 }

@@ -215,8 +215,6 @@ DWORD WINAPI WaitForExit(LPVOID p)
     ExitWaiter* w = static_cast<ExitWaiter*>(p);
     ::WaitForSingleObject(w->process, INFINITE);
     w->endedAt = NowMs();
-    std::printf("copy-out of all bytes / one plain memcpy of them: %.1f  (%.0f vs %.1f ms)\n",
-                last.copyOutMs / std::max(last.memcpyMs, 0.001), last.copyOutMs, last.memcpyMs);
     return 0;
 }
 

@@ -81,10 +81,10 @@ std::string Unescape(const wchar_t* s)
     return out;
 }
 
-void WritePattern(DWORD which, const wchar_t* spec)
+void WritePattern(DWORD which, const wchar_t* text)
 {
     wchar_t* end = nullptr;
-    unsigned long long n = std::wcstoull(spec, &end, 10);
+    unsigned long long n = std::wcstoull(text, &end, 10);
     unsigned long long chunk = 4096;
     if (end && *end == L':')
         chunk = std::wcstoull(end + 1, nullptr, 10);

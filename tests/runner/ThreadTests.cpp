@@ -168,14 +168,6 @@ TEST(ThreadSynched, NeverResumedThreadIsEndedAfterTheGraceTimeWithoutRunning)
     const double ms = sw.Ms();
     EXPECT_GE(ms, 400.0);
     EXPECT_LT(ms, 3000.0);
-
-    // Through the destructor alone.
-    sw.Restart();
-    {
-        TTestWorker w(&RunUntilCancelled);
-    }
-    EXPECT_GE(sw.Ms(), 400.0);
-    EXPECT_LT(sw.Ms(), 3000.0);
 }
 
 TEST(ThreadSynched, FailedCreationLooksLikeAnEndedThread)
@@ -245,16 +237,21 @@ TEST(ThreadSynched, StopPastTheGraceTimeWaitsForTheWorkerInsteadOfKillingIt)
     w.m_cs.Unlock();
 }
 
-TEST(ThreadSynched, WaitForOnAnEndedThreadReturnsAtOnceAndTouchesNoWindow)
+TEST(ThreadSynched, WaitForTouchesNoWindowOnAnEndedThreadOrForAWindowWithoutParent)
 {
     ParentAndDialog wins;
-    TTestWorker w([](TTestWorker&) -> DWORD { return 0; });
-    w.Resume();
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(w.m_hThread, 5000));
     g_enableMessages = 0;
+    TTestWorker ended([](TTestWorker&) -> DWORD { return 0; });
+    ended.Resume();
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(ended.m_hThread, 5000));
     TStopwatch sw;
-    EXPECT_TRUE(w.WaitFor(&wins.dlg, 5000));
+    EXPECT_TRUE(ended.WaitFor(&wins.dlg, 5000));
     EXPECT_LT(sw.Ms(), 100.0);
+
+    CWnd topLevel(wins.parent);   // has no parent of its own
+    TTestWorker running(SleepFor(200));
+    running.Resume();
+    EXPECT_TRUE(running.WaitFor(&topLevel, 5000));
     EXPECT_TRUE(::IsWindowEnabled(wins.parent));
     EXPECT_EQ(0, g_enableMessages.load());
 }
@@ -320,18 +317,6 @@ TEST(ThreadSynched, WaitForKeepsTheDialogsParentDisabledAndRestoresItsState)
                                          << initiallyEnabled << ")";
         EXPECT_EQ(initiallyEnabled, ::IsWindowEnabled(wins.parent) != FALSE);
     }
-}
-
-TEST(ThreadSynched, WaitForWithoutADialogParentTouchesNoWindow)
-{
-    ParentAndDialog wins;
-    CWnd topLevel(wins.parent);   // has no parent of its own
-    g_enableMessages = 0;
-    TTestWorker w(SleepFor(200));
-    w.Resume();
-    EXPECT_TRUE(w.WaitFor(&topLevel, 5000));
-    EXPECT_TRUE(::IsWindowEnabled(wins.parent));
-    EXPECT_EQ(0, g_enableMessages.load());
 }
 
 TEST(PumpMessages, DrainsTheQueueAtMostOncePerTickChange)
