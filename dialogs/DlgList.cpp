@@ -290,6 +290,8 @@ void CDlgList::FillList()
 
     const std::wstring filter = CWnd(GetDlgItem(IDC_EDIT_FILTER)).GetWindowText();
     std::wstring label, lowered;
+    // One repaint for the whole fill instead of one layout pass per inserted row.
+    m_list.SetRedraw(false);
     int n = 0;
     for (CDlgListItem* item = m_pItems; item != nullptr && n < m_nItemCount; item = item->m_pNext, ++n)
     {
@@ -305,6 +307,8 @@ void CDlgList::FillList()
     }
     for (int i = 0; i < m_nColumns; ++i)
         m_list.SetColumnWidth(i, LVSCW_AUTOSIZE);
+    m_list.SetRedraw(true);
+    m_list.Invalidate();
 
     m_bFilling = false;
     SetCheckCaption();

@@ -32,3 +32,11 @@
 #define IDD_DLG_GET_INT         106
 #define IDC_ST_VALUE_LABEL      1019
 #define IDC_EDIT_VALUE          1020
+
+#define IDD_DLG_REPO_DRV        103
+#define IDC_BTN_OLD_DRIVERS     1003
+#define IDC_BTN_DRV_REFRESH     1004
+#define IDC_BTN_DRV_UNCHECK     1005
+#define IDC_BTN_DRV_DELETE      1006
+#define IDC_LIST_DRIVERS        1007
+#define IDC_ST_DRV_STATUS       1008

@@ -1,0 +1,225 @@
+// The progress window and the number prompt, and the three templates against their tables.
+#include "dialogs/DlgGetIntValue.h"
+#include "dialogs/DlgList.h"
+#include "dialogs/DlgTask.h"
+#include "resources/resource.h"
+#include "tests/support/WindowActor.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+
+using namespace testsupport;
+
+namespace {
+
+class SmallDialogs : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
+        ::InitCommonControlsEx(&icc);
+    }
+    void TearDown() override { ClearActions(); }
+};
+
+// A control's place in the dialog's client area. The dialog manager maps position and size
+// from dialog units separately, so they are compared separately.
+void ExpectPlaced(HWND dlg, int id, RECT units, bool checkHeight = true)
+{
+    HWND control = ::GetDlgItem(dlg, id);
+    ASSERT_NE(control, nullptr) << "control " << id;
+    RECT pos = {units.left, units.top, 0, 0}, size = {0, 0, units.right, units.bottom};
+    ::MapDialogRect(dlg, &pos);
+    ::MapDialogRect(dlg, &size);
+    RECT rc;
+    ::GetWindowRect(control, &rc);
+    ::MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&rc), 2);
+    EXPECT_EQ(rc.left, pos.left) << "control " << id;
+    EXPECT_EQ(rc.top, pos.top) << "control " << id;
+    EXPECT_EQ(rc.right - rc.left, size.right) << "control " << id;
+    if (checkHeight)
+    {
+        EXPECT_EQ(rc.bottom - rc.top, size.bottom) << "control " << id;
+    }
+}
+
+// x, y, width and height in dialog units, as the templates' tables give them.
+RECT Units(int x, int y, int cx, int cy)
+{
+    return RECT{x, y, cx, cy};
+}
+
+void ExpectClientUnits(HWND dlg, int cx, int cy)
+{
+    RECT units = {0, 0, cx, cy}, client;
+    ::MapDialogRect(dlg, &units);
+    ::GetClientRect(dlg, &client);
+    EXPECT_EQ(client.right, units.right);
+    EXPECT_EQ(client.bottom, units.bottom);
+}
+
+TEST_F(SmallDialogs, ChecklistTemplateMatchesItsTable)
+{
+    CDlgList page(nullptr);
+    page.m_strTitle = L"Template Check";
+    OnWindow(L"Template Check", [](HWND dlg) {
+        EndDialogOnExit end{dlg, IDOK};
+        ExpectClientUnits(dlg, 522, 239);
+        const LONG style = ::GetWindowLongW(dlg, GWL_STYLE);
+        EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX),
+                  WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX);
+        ExpectPlaced(dlg, IDC_EDIT_FILTER, Units(2, 2, 70, 14));
+        ExpectPlaced(dlg, IDC_CB_MODE, Units(75, 4, 119, 35), false);
+        ExpectPlaced(dlg, IDC_BTN_CHECK, Units(197, 2, 60, 14));
+        ExpectPlaced(dlg, IDC_BTN_REFRESH, Units(260, 2, 60, 14));
+        ExpectPlaced(dlg, IDC_BTN_COMMIT, Units(465, 2, 54, 14));
+        ExpectPlaced(dlg, IDC_LIST_ITEMS, Units(0, 19, 522, 220));
+        ExpectPlaced(dlg, IDC_ST_STATUS, Units(323, 5, 140, 8));
+        EXPECT_EQ(ItemText(dlg, IDC_BTN_REFRESH), L"Refresh");
+        EXPECT_EQ(ItemText(dlg, IDC_BTN_COMMIT), L"Commit");
+        const LONG combo = ::GetWindowLongW(::GetDlgItem(dlg, IDC_CB_MODE), GWL_STYLE);
+        EXPECT_EQ(combo & (CBS_DROPDOWNLIST | CBS_SORT), CBS_DROPDOWNLIST | CBS_SORT);
+    });
+    page.DoModal();
+}
+
+TEST_F(SmallDialogs, ProgressWindowSitsCentredOnItsParentAndCancelRaisesTheAbortFlag)
+{
+    for (SIZE parentSize : {SIZE{900, 500}, SIZE{200, 60}})
+    {
+        HWND parent = ::CreateWindowExW(0, L"STATIC", L"parent", WS_POPUP | WS_VISIBLE, 101, 77, parentSize.cx, parentSize.cy,
+                                        nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(parent, nullptr);
+        CWnd parentWnd(parent);
+        CDlgTask task(&parentWnd);
+        ASSERT_TRUE(task.Create(IDD_DLG_TASK, &parentWnd));
+        EXPECT_TRUE(task.IsWindowVisible());
+        EXPECT_EQ(::GetWindowLongW(task, GWL_STYLE) & WS_SYSMENU, 0);
+        ExpectClientUnits(task, 311, 48);
+        ExpectPlaced(task, IDCANCEL, Units(100, 30, 114, 14));
+        ExpectPlaced(task, IDC_ST_TASK_TEXT, Units(4, 4, 303, 8));
+        ExpectPlaced(task, IDC_PB_TASK, Units(4, 16, 303, 10));
+
+        RECT own, outer;
+        task.GetWindowRect(&own);
+        ::GetWindowRect(parent, &outer);
+        const int w = own.right - own.left, h = own.bottom - own.top;
+        EXPECT_EQ(own.left, outer.left + (parentSize.cx - w) / 2);
+        EXPECT_EQ(own.top, outer.top + (parentSize.cy - h) / 2);
+
+        EXPECT_FALSE(task.m_bAbort);
+        Click(task, IDCANCEL);
+        EXPECT_TRUE(task.m_bAbort);
+        EXPECT_FALSE(task.IsWindowVisible());
+        task.DestroyWindow();
+        ::DestroyWindow(parent);
+    }
+}
+
+// Runs the prompt; `action` types into it and ends it. Returns the modal result.
+INT_PTR RunPrompt(CDlgGetIntValue& prompt, std::function<void(HWND)> action)
+{
+    prompt.m_strCaption = L"Maximum size";
+    prompt.m_strLabel = L"Size in Mb:";
+    OnWindow(L"Maximum size", [action](HWND dlg) {
+        action(dlg);
+        // An action that failed before ending the prompt must not leave it open.
+        if (::IsWindowVisible(dlg))
+            ::EndDialog(dlg, 99);
+    });
+    return prompt.DoModal();
+}
+
+bool OkEnabled(HWND dlg)
+{
+    return ::IsWindowEnabled(::GetDlgItem(dlg, IDOK)) != FALSE;
+}
+
+void Enter(HWND dlg, const wchar_t* text)
+{
+    ::SetDlgItemTextW(dlg, IDC_EDIT_VALUE, text);
+}
+
+TEST_F(SmallDialogs, NumberPromptAcceptsOnlyValuesWithinItsBounds)
+{
+    CDlgGetIntValue prompt(nullptr);
+    prompt.m_nMin = 1;
+    prompt.m_nMax = 1024;
+    prompt.m_nValue = 20;
+    INT_PTR r = RunPrompt(prompt, [&prompt](HWND dlg) {
+        ExpectClientUnits(dlg, 195, 47);
+        ExpectPlaced(dlg, IDC_EDIT_VALUE, Units(111, 3, 80, 14));
+        ExpectPlaced(dlg, IDOK, Units(87, 30, 50, 14));
+        ExpectPlaced(dlg, IDCANCEL, Units(141, 30, 50, 14));
+        ExpectPlaced(dlg, IDC_ST_VALUE_LABEL, Units(3, 6, 105, 8));
+        EXPECT_TRUE(::GetWindowLongW(::GetDlgItem(dlg, IDC_EDIT_VALUE), GWL_STYLE) & ES_NUMBER);
+        EXPECT_EQ(ItemText(dlg, IDC_ST_VALUE_LABEL), L"Size in Mb:");
+        EXPECT_EQ(ItemText(dlg, IDC_EDIT_VALUE), L"");
+        EXPECT_FALSE(OkEnabled(dlg)) << "an empty box is no number";
+        Enter(dlg, L"0");
+        EXPECT_FALSE(OkEnabled(dlg));
+        Enter(dlg, L"1");
+        EXPECT_TRUE(OkEnabled(dlg));
+        Enter(dlg, L"1024");
+        EXPECT_TRUE(OkEnabled(dlg));
+        Enter(dlg, L"1025");
+        EXPECT_FALSE(OkEnabled(dlg));
+        EXPECT_EQ(prompt.m_nValue, 1024);
+        // Enter with a value out of bounds must not hand back an earlier one.
+        ::SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(::IsWindowVisible(dlg));
+        Click(dlg, IDOK);
+        EXPECT_TRUE(::IsWindowVisible(dlg));
+        Enter(dlg, L"512");
+        Enter(dlg, L"");
+        EXPECT_FALSE(OkEnabled(dlg));
+        EXPECT_EQ(prompt.m_nValue, 512) << "the last valid value stays";
+        Enter(dlg, L"1024");
+        Enter(dlg, L"1025");
+        EXPECT_EQ(prompt.m_nValue, 1024);
+        Enter(dlg, L"7");
+        Click(dlg, IDOK);
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_FALSE(prompt.m_bCancelled);
+    EXPECT_EQ(prompt.m_nValue, 7);
+}
+
+TEST_F(SmallDialogs, NumberPromptWithoutAMaximumAboveTheMinimumTakesEveryValueFromTheMinimum)
+{
+    CDlgGetIntValue prompt(nullptr);
+    prompt.m_nMin = 5;
+    prompt.m_nMax = 5;
+    prompt.m_nValue = 0;
+    RunPrompt(prompt, [&prompt](HWND dlg) {
+        Enter(dlg, L"4");
+        EXPECT_FALSE(OkEnabled(dlg));
+        Enter(dlg, L"5");
+        EXPECT_TRUE(OkEnabled(dlg));
+        Enter(dlg, L"2000000000");
+        EXPECT_TRUE(OkEnabled(dlg));
+        EXPECT_EQ(prompt.m_nValue, 2000000000);
+        Enter(dlg, L"-7");
+        EXPECT_FALSE(OkEnabled(dlg)) << "unsigned reading: a minus sign is no number";
+        Click(dlg, IDCANCEL);
+    });
+    EXPECT_TRUE(prompt.m_bCancelled);
+    EXPECT_EQ(prompt.m_nValue, 2000000000) << "cancel keeps the last valid value; the creator tests the flag";
+
+    CDlgGetIntValue signedPrompt(nullptr);
+    signedPrompt.m_bSigned = true;
+    signedPrompt.m_nMin = -10;
+    signedPrompt.m_nMax = 10;
+    INT_PTR r = RunPrompt(signedPrompt, [](HWND dlg) {
+        Enter(dlg, L"-11");
+        EXPECT_FALSE(OkEnabled(dlg));
+        Enter(dlg, L"-7");
+        EXPECT_TRUE(OkEnabled(dlg));
+        Click(dlg, IDOK);
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_EQ(signedPrompt.m_nValue, -7);
+}
+
+} // namespace
