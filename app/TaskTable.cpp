@@ -1,6 +1,9 @@
 // The task table: group names, row names, descriptions and each row's functions.
 #include "app/TaskTable.h"
 #include "app/Tasks.h"
+#include "pages/eventlogs/DlgSysLog.h"
+#include "pages/storeapps/DlgWsApps.h"
+#include "pages/storeapps/DlgWsPrvApps.h"
 
 const wchar_t* const TaskGroupNames[TASK_GROUP_COUNT] = {
     L"Info", L"Common OS tasks", L"MS Store", L"Component Store", L"Device Drivers",
@@ -200,10 +203,10 @@ static const wchar_t szDescRemoveSpData[] =
 static const TTaskRecord RecAbout = {szDescAbout, nullptr, nullptr};
 static const TTaskRecord RecUserLicense = {szDescUserLicense, nullptr, nullptr};
 static const TTaskRecord RecDiskCleanup = {szDescDiskCleanup, IsCleanmgrPresent, TaskDiskCleanup};
-static const TTaskRecord RecSystemLogs = {szDescSystemLogs, nullptr, nullptr};
+static const TTaskRecord RecSystemLogs = {szDescSystemLogs, IsWevtutilPresent, TaskSystemLogs};
 static const TTaskRecord RecCapabilities = {szDescCapabilities, nullptr, nullptr};
-static const TTaskRecord RecStoreApps = {szDescStoreApps, nullptr, nullptr};
-static const TTaskRecord RecProvisionedApps = {szDescProvisionedApps, nullptr, nullptr};
+static const TTaskRecord RecStoreApps = {szDescStoreApps, IsPowerShellPresentWin10, TaskStoreApps};
+static const TTaskRecord RecProvisionedApps = {szDescProvisionedApps, IsPowerShellPresentWin10, TaskProvisionedApps};
 static const TTaskRecord RecAnalyze = {szDescAnalyze, IsDismPresentWin81, TaskDismAnalyzeComponentStore};
 static const TTaskRecord RecCleanup = {szDescCleanup, IsDismPresentWin81, TaskDismComponentCleanup};
 static const TTaskRecord RecCleanupResetBase = {szDescCleanupResetBase, IsDismPresentWin81, TaskDismComponentCleanupResetBase};

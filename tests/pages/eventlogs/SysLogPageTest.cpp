@@ -1,0 +1,266 @@
+// The "System Logs" page end to end: opened by its task, collecting from the stand-in tool with
+// channel keys in the registry, then cleaning and resizing logs through their command windows.
+#include "pages/eventlogs/DlgSysLog.h"
+#include "app/App.h"
+#include "resources/resource.h"
+#include "tests/standin/StandinFixture.h"
+#include "tests/support/WindowActor.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+typedef std::vector<std::wstring> Texts;
+
+const wchar_t kTitle[] = L"System Logs";
+const wchar_t kExec[] = L"Executing Command...";
+const wchar_t kPrompt[] = L"System Log: set max size";
+const wchar_t kChannels[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WINEVT\\Channels\\";
+
+CListCtrl ListOf(HWND dlg)
+{
+    CListCtrl list;
+    list.Attach(::GetDlgItem(dlg, IDC_LIST_ITEMS));
+    return list;
+}
+
+Texts Column(HWND dlg, int column)
+{
+    CListCtrl list = ListOf(dlg);
+    Texts texts;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        texts.push_back(list.GetItemText(i, column));
+    return texts;
+}
+
+Texts RowTexts(HWND dlg, int row)
+{
+    CListCtrl list = ListOf(dlg);
+    Texts texts;
+    for (int i = 0; i <= 10; ++i)
+        texts.push_back(list.GetItemText(row, i));
+    return texts;
+}
+
+void SelectMode(HWND dlg, const wchar_t* text)
+{
+    HWND combo = ::GetDlgItem(dlg, IDC_CB_MODE);
+    LRESULT index = ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    ASSERT_NE(index, CB_ERR) << "no mode entry";
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_CB_MODE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+// The page, not the progress window of its detail pass, which carries the same caption.
+void OnPage(std::function<void(HWND)> action)
+{
+    OnWindow(kTitle, [action](HWND dlg) {
+        if (::GetDlgItem(dlg, IDC_LIST_ITEMS) == nullptr)
+        {
+            OnPage(action);
+            return;
+        }
+        EndDialogOnExit end{dlg, IDOK};
+        action(dlg);
+    }, 30000);
+}
+
+// A command window that fails keeps showing its result until the user closes it.
+void CloseFailedCommand(unsigned exitCode)
+{
+    OnWindow(kExec, [exitCode](HWND wnd) {
+        EndDialogOnExit end{wnd, IDCANCEL};
+        const std::wstring done = L"DONE - (result: " + std::to_wstring(exitCode) + L" - 0)";
+        ASSERT_TRUE(PumpUntil([wnd, done] { return ItemText(wnd, IDCANCEL) == done; }, 15000)) << "no failed result shown";
+        Click(wnd, IDCANCEL);
+    }, 20000);
+}
+
+class SysLogPage : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
+        ::InitCommonControlsEx(&icc);
+    }
+    void SetUp() override
+    {
+        tools.reset(new StandinFixture());
+        tools->InstallTool(L"wevtutil.exe");
+        theApp.m_strSysDir = tools->SystemFolder() + L"\\";
+        theApp.m_pMainDlg = nullptr;
+        p = L"VantrelTest" + std::to_wstring(::GetCurrentProcessId()) + L"-";
+        // Alpha and Delta are enabled, Beta is disabled, Gamma has no key.
+        SetEnabled(p + L"Alpha", 1);
+        SetEnabled(p + L"Beta", 0);
+        SetEnabled(p + L"Delta", 1);
+    }
+    void TearDown() override
+    {
+        ClearActions();
+        for (const std::wstring& name : made)
+            ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, (kChannels + name).c_str());
+        tools.reset();
+    }
+
+    void SetEnabled(const std::wstring& name, DWORD value)
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kChannels + name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                    &key, nullptr),
+                  ERROR_SUCCESS);
+        made.push_back(name);
+        ::RegSetValueExW(key, L"Enabled", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+        ::RegCloseKey(key);
+    }
+
+    static std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+    std::wstring Q(const wchar_t* name) { return L"\"" + p + name + L"\""; }
+
+    // The tool's answers; after a clean, Alpha reports no records.
+    void Scenario(bool alphaCleaned)
+    {
+        tools->SetScenarioText("");
+        const std::string n = Narrow(p);
+        tools->AddEntry(StandinEntry::Exact(L"wevtutil el")
+                            .Stdout(n + "Alpha\r\n" + n + "Beta\r\n\r\n" + n + "Gamma\r\nBad\"Name\r\n" + n + "Delta\r\n"));
+        tools->AddEntry(StandinEntry::Exact(L"wevtutil gli " + Q(L"Alpha"))
+                            .Stdout(std::string("creationTime: 2021-05-06T09:27:39.1234567Z\r\n"
+                                                "lastAccessTime: 2023-01-02T03:04:05.6789012Z\r\n"
+                                                "lastWriteTime: 2023-01-02T03:04:06.0000000Z\r\n"
+                                                "fileSize: 1052672\r\nattributes: 32\r\nnumberOfLogRecords: ") +
+                                    (alphaCleaned ? "0" : "1234") + "\r\noldestRecordNumber: 1\r\n"));
+        tools->AddEntry(StandinEntry::Exact(L"wevtutil gl " + Q(L"Alpha"))
+                            .Stdout("name: Alpha\r\nenabled: true\r\nisolation: Application\r\nlogging:\r\n"
+                                    "  retention: false\r\n  maxSize: 20971520\r\n"));
+        tools->AddEntry(StandinEntry::Exact(L"wevtutil gli " + Q(L"Gamma")).Stdout("numberOfLogRecords: 5\r\nfileSize: 69632\r\n"));
+        tools->AddEntry(StandinEntry::Exact(L"wevtutil gl " + Q(L"Gamma")).Stdout("enabled: false\r\nisolation: System\r\n"));
+        tools->AddEntry(StandinEntry::Exact(L"wevtutil gli " + Q(L"Delta"))
+                            .Stderr("Failed to read log information.\r\nAccess is denied.\r\n").Exit(5));
+        tools->AddEntry(StandinEntry::Exact(L"wevtutil cl " + Q(L"Alpha")).Exit(0));
+        tools->AddEntry(StandinEntry::Glob(L"wevtutil sl " + Q(L"Alpha") + L" *").Stderr("Access is denied.\r\n").Exit(5));
+        tools->AddEntry(StandinEntry::Glob(L"wevtutil sl " + Q(L"Delta") + L" *").Exit(0));
+        tools->AddEntry(StandinEntry::Glob(L"*").Stderr("unexpected\r\n").Exit(77));
+    }
+
+    Texts CollectCommands()
+    {
+        return Texts{L"wevtutil el", L"wevtutil gli " + Q(L"Delta"), L"wevtutil gli " + Q(L"Gamma"),
+                     L"wevtutil gl " + Q(L"Gamma"), L"wevtutil gli " + Q(L"Alpha"), L"wevtutil gl " + Q(L"Alpha")};
+    }
+
+    std::unique_ptr<StandinFixture> tools;
+    std::wstring p;
+    std::vector<std::wstring> made;
+};
+
+// Each window that opens and closes costs seconds here, so one page walks the whole road.
+TEST_F(SysLogPage, CollectsChannelDetailsThenCleansAndResizesTickedLogs)
+{
+    Scenario(false);
+    OnPage([this](HWND dlg) {
+        EXPECT_EQ(TextOf(dlg), kTitle);
+        // Column titles and alignment: "Records" stands left, unlike the other numbers.
+        HWND list = ::GetDlgItem(dlg, IDC_LIST_ITEMS);
+        const wchar_t* titles[] = {L"Name", L"Enabled", L"Retention", L"Isolation", L"Bytes", L"Used",
+                                   L"Max", L"Records", L"Created", L"Last Access", L"Last Write"};
+        const bool right[] = {false, true, true, false, true, true, true, false, false, false, false};
+        for (int i = 0; i < 11; ++i)
+        {
+            wchar_t title[32] = {};
+            LVCOLUMNW col = {};
+            col.mask = LVCF_TEXT | LVCF_FMT;
+            col.pszText = title;
+            col.cchTextMax = 32;
+            ASSERT_TRUE(::SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&col)));
+            EXPECT_EQ(std::wstring(title), titles[i]);
+            EXPECT_EQ((col.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_RIGHT, right[i]) << i;
+        }
+        EXPECT_EQ(ItemText(dlg, IDC_CB_MODE), L"Clean");
+
+        // "Clean": logs with records; the keyless channel marked, the disabled one absent.
+        EXPECT_EQ(Column(dlg, 0), (Texts{L"* " + p + L"Gamma", p + L"Alpha"}));
+        EXPECT_EQ(RowTexts(dlg, 0), (Texts{L"* " + p + L"Gamma", L"", L"", L"System", L"68 Kb", L"", L"0 bytes", L"5",
+                                           L"", L"", L""}));
+        EXPECT_EQ(RowTexts(dlg, 1), (Texts{p + L"Alpha", L"Yes", L"", L"Application", L"1 Mb", L"5%", L"20 Mb", L"1234",
+                                           L"2021-05-06 09:27:39", L"2023-01-02 03:04:05", L"2023-01-02 03:04:06"}));
+        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 0/2");
+        ListOf(dlg).SetCheck(1, true);
+        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 1/2");
+        EXPECT_TRUE(SaveWindowBitmap(dlg, L"system-logs-page.bmp"));
+
+        // "Set Max Size": enabled logs, the one without log information with its name only.
+        SelectMode(dlg, L"Set Max Size");
+        EXPECT_EQ(Column(dlg, 0), (Texts{p + L"Alpha", p + L"Delta"}));
+        EXPECT_EQ(RowTexts(dlg, 1), (Texts{p + L"Delta", L"", L"", L"", L"", L"", L"", L"", L"", L"", L""}));
+        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 0/2");
+        EXPECT_EQ(tools->Commands(), CollectCommands()) << "disabled channels and unusable names cost no run";
+        SelectMode(dlg, L"Clean");
+        ASSERT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 0/2");
+
+        // Clean Alpha: its reload reports no records, so it leaves the view.
+        ListOf(dlg).SetCheck(1, true);
+        Scenario(true);
+        tools->ClearCommands();
+        Click(dlg, IDC_BTN_COMMIT);
+        EXPECT_EQ(tools->Commands(), (Texts{L"wevtutil cl " + Q(L"Alpha"), L"wevtutil gli " + Q(L"Alpha"),
+                                            L"wevtutil gl " + Q(L"Alpha")}));
+        EXPECT_EQ(Column(dlg, 0), (Texts{L"* " + p + L"Gamma"}));
+
+        // Set Max Size with both logs ticked; a cancelled prompt runs nothing.
+        SelectMode(dlg, L"Set Max Size");
+        Click(dlg, IDC_BTN_CHECK);
+        ASSERT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 2/2");
+        OnWindow(kPrompt, [](HWND prompt) {
+            EndDialogOnExit end{prompt, IDCANCEL};
+            EXPECT_EQ(ItemText(prompt, IDC_ST_VALUE_LABEL), L"Max Size (MB):");
+            EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(prompt, IDOK)));
+            ::SetDlgItemTextW(prompt, IDC_EDIT_VALUE, L"12");
+            Click(prompt, IDCANCEL);
+        });
+        tools->ClearCommands();
+        Click(dlg, IDC_BTN_COMMIT);
+        EXPECT_EQ(tools->Commands(), Texts{});
+
+        // 1024 MB is the largest size: each ticked log gets it, in list order, and is reloaded; a
+        // failed command keeps its window open until it is closed, and the loop goes on.
+        OnWindow(kPrompt, [](HWND prompt) {
+            EndDialogOnExit end{prompt, IDCANCEL};
+            ::SetDlgItemTextW(prompt, IDC_EDIT_VALUE, L"1025");
+            EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(prompt, IDOK)));
+            ::SetDlgItemTextW(prompt, IDC_EDIT_VALUE, L"1024");
+            EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(prompt, IDOK)));
+            Click(prompt, IDOK);
+        });
+        CloseFailedCommand(5);
+        Click(dlg, IDC_BTN_COMMIT);
+        EXPECT_EQ(tools->Commands(), (Texts{L"wevtutil sl " + Q(L"Alpha") + L" /ms:1073741824", L"wevtutil gli " + Q(L"Alpha"),
+                                            L"wevtutil gl " + Q(L"Alpha"), L"wevtutil sl " + Q(L"Delta") + L" /ms:1073741824",
+                                            L"wevtutil gli " + Q(L"Delta")}));
+        EXPECT_EQ(Column(dlg, 0), (Texts{p + L"Alpha", p + L"Delta"}));
+    });
+    EXPECT_TRUE(TaskSystemLogs());
+}
+
+TEST_F(SysLogPage, FailedChannelListLeavesThePageEmptyWithoutDetailPass)
+{
+    tools->AddEntry(StandinEntry::Exact(L"wevtutil el").Stdout("Application\r\n").Stderr("Access is denied.\r\n").Exit(5));
+    tools->AddEntry(StandinEntry::Glob(L"*").Exit(77));
+    CloseFailedCommand(5);
+    OnPage([](HWND dlg) {
+        EXPECT_EQ(ListOf(dlg).GetItemCount(), 0);
+        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 0/0");
+    });
+    EXPECT_TRUE(TaskSystemLogs());
+    EXPECT_EQ(tools->Commands(), Texts{L"wevtutil el"});
+}
+
+} // namespace
