@@ -1,6 +1,8 @@
 // The task table: group names, row names, descriptions and each row's functions.
 #include "app/TaskTable.h"
 #include "app/Tasks.h"
+#include "pages/capabilities/DlgSysCapsOnDemand.h"
+#include "pages/driverstore/DlgDriverStore.h"
 #include "pages/eventlogs/DlgSysLog.h"
 #include "pages/storeapps/DlgWsApps.h"
 #include "pages/storeapps/DlgWsPrvApps.h"
@@ -204,7 +206,7 @@ static const TTaskRecord RecAbout = {szDescAbout, nullptr, nullptr};
 static const TTaskRecord RecUserLicense = {szDescUserLicense, nullptr, nullptr};
 static const TTaskRecord RecDiskCleanup = {szDescDiskCleanup, IsCleanmgrPresent, TaskDiskCleanup};
 static const TTaskRecord RecSystemLogs = {szDescSystemLogs, IsWevtutilPresent, TaskSystemLogs};
-static const TTaskRecord RecCapabilities = {szDescCapabilities, nullptr, nullptr};
+static const TTaskRecord RecCapabilities = {szDescCapabilities, IsDismPresent, TaskCapabilitiesOnDemand};
 static const TTaskRecord RecStoreApps = {szDescStoreApps, IsPowerShellPresentWin10, TaskStoreApps};
 static const TTaskRecord RecProvisionedApps = {szDescProvisionedApps, IsPowerShellPresentWin10, TaskProvisionedApps};
 static const TTaskRecord RecAnalyze = {szDescAnalyze, IsDismPresentWin81, TaskDismAnalyzeComponentStore};
@@ -212,7 +214,7 @@ static const TTaskRecord RecCleanup = {szDescCleanup, IsDismPresentWin81, TaskDi
 static const TTaskRecord RecCleanupResetBase = {szDescCleanupResetBase, IsDismPresentWin81, TaskDismComponentCleanupResetBase};
 static const TTaskRecord RecHealthCheck = {szDescHealthCheck, IsDismPresentWin81, TaskDismCheckHealth};
 static const TTaskRecord RecHealthScan = {szDescHealthScan, IsDismPresent, TaskDismScanHealth};
-static const TTaskRecord RecOemDrivers = {szDescOemDrivers, nullptr, nullptr};
+static const TTaskRecord RecOemDrivers = {szDescOemDrivers, IsDismPresent, TaskOemDriversRepository};
 static const TTaskRecord RecSignVerification = {szDescSignVerification, IsBcdeditPresent, TaskDriverSignature};
 static const TTaskRecord RecLegacyBootMenu = {szDescLegacyBootMenu, IsBcdeditPresent, TaskLegacyBootMenu};
 static const TTaskRecord RecSafeMode = {szDescSafeMode, IsBcdeditPresent, TaskSafeMode};

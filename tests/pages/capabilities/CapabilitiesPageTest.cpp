@@ -1,0 +1,348 @@
+// The capabilities page as a user meets it, opened by its task with a stand-in "dism": inventory,
+// detail pass, modes, status line, commits and their failures.
+#include "pages/capabilities/DlgSysCapsOnDemand.h"
+#include "app/App.h"
+#include "resources/resource.h"
+#include "tests/standin/StandinFixture.h"
+#include "tests/support/WindowActor.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+#include <map>
+#include <memory>
+
+using namespace testsupport;
+
+namespace {
+
+typedef std::vector<std::wstring> Texts;
+
+const wchar_t kTitle[] = L"Windows Capabilities on Demand";
+const wchar_t kExec[] = L"Executing Command...";
+const wchar_t kInventory[] = L"dism /online /get-capabilities /english";
+
+const wchar_t kAlpha[] = L"Alpha.Tools~~~~0.0.1.0";
+const wchar_t kBeta[] = L"Beta.Tools~~~~0.0.1.0";
+const wchar_t kDelta[] = L"Delta.Broken~~~~";
+const wchar_t kGamma[] = L"Gamma.Tools~~~~0.0.1.0";
+
+std::wstring Details(const std::wstring& id)
+{
+    return L"dism /online /get-capabilityinfo /capabilityname=" + id + L" /english";
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+// Text as a scenario "stdout:" value.
+std::string Escaped(const std::string& bytes)
+{
+    std::string out;
+    for (char c : bytes)
+    {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\\')
+            out += "\\\\";
+        else
+            out += c;
+    }
+    return out;
+}
+
+// The stand-in "dism" of one moment: the inventory, each capability's details, the commit answers.
+struct DismScript
+{
+    std::string inventory;
+    unsigned long inventoryExit = 0;
+    struct Cap
+    {
+        std::string state, download, install;
+        unsigned long exit = 0;
+    };
+    std::map<std::wstring, Cap> caps;
+    std::map<std::wstring, unsigned long> commits;   // command line -> exit code
+
+    std::string Text() const
+    {
+        std::string text = "match: " + Narrow(kInventory) + "\nstdout: " + Escaped(inventory) +
+                           "\nexit: " + std::to_string(inventoryExit) + "\n";
+        for (const auto& cap : caps)
+            text += "match: " + Narrow(Details(cap.first)) + "\nstdout: " +
+                    Escaped("Capability Information:\r\n\r\nCapability Identity : " + Narrow(cap.first) +
+                            "\r\nState : " + cap.second.state + "\r\nDownload Size : " + cap.second.download +
+                            "\r\nInstall Size : " + cap.second.install + "\r\n\r\nThe operation completed.\r\n") +
+                    "\nexit: " + std::to_string(cap.second.exit) + "\n";
+        for (const auto& commit : commits)
+            text += "match: " + Narrow(commit.first) + "\nstdout: " + Escaped("[==  50.0%  ]\r[== 100.0% ==]\r\n") +
+                    "\nexit: " + std::to_string(commit.second) + "\n";
+        return text + "match-glob: *\nexit: 77\n";
+    }
+};
+
+CListCtrl ListOf(HWND dlg)
+{
+    CListCtrl list;
+    list.Attach(::GetDlgItem(dlg, IDC_LIST_ITEMS));
+    return list;
+}
+
+Texts Column(HWND dlg, int column)
+{
+    CListCtrl list = ListOf(dlg);
+    Texts texts;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        texts.push_back(list.GetItemText(i, column));
+    return texts;
+}
+
+Texts Row(HWND dlg, int row)
+{
+    CListCtrl list = ListOf(dlg);
+    Texts texts;
+    for (int c = 0; c < 4; ++c)
+        texts.push_back(list.GetItemText(row, c));
+    return texts;
+}
+
+void Tick(HWND dlg, int row)
+{
+    ListOf(dlg).SetCheck(row, true);
+}
+
+void SelectMode(HWND dlg, const wchar_t* text)
+{
+    HWND combo = ::GetDlgItem(dlg, IDC_CB_MODE);
+    LRESULT index = ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    ASSERT_NE(index, CB_ERR) << "no mode entry";
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_CB_MODE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+void ClickColumn(HWND dlg, int column)
+{
+    HWND list = ::GetDlgItem(dlg, IDC_LIST_ITEMS);
+    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    NMHEADERW nm = {};
+    nm.hdr.hwndFrom = header;
+    nm.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(header));
+    nm.hdr.code = HDN_ITEMCLICKW;
+    nm.iItem = column;
+    ::SendMessageW(list, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+}
+
+// The detail pass's progress window carries the page's caption: only the window with the list counts.
+// `seen` is set once the page itself has been acted on.
+void OnPage(std::function<void(HWND)> action, bool* seen)
+{
+    OnWindow(kTitle, [action, seen](HWND dlg) {
+        if (::GetDlgItem(dlg, IDC_LIST_ITEMS) == nullptr)
+        {
+            OnPage(action, seen);
+            return;
+        }
+        *seen = true;
+        EndDialogOnExit end{dlg, IDOK};
+        action(dlg);
+    });
+}
+
+// A command window that must close by itself after its success.
+void ExpectSelfClosingCommandWindow()
+{
+    OnWindow(kExec, [](HWND wnd) {
+        EndDialogOnExit end{wnd, IDCANCEL};
+        EXPECT_TRUE(PumpUntil([wnd] { return !::IsWindow(wnd) || !::IsWindowVisible(wnd); }, 15000))
+            << "the command window stays open after a success";
+    });
+}
+
+// A command window that must stay open with the given result line; the user then closes it.
+void ExpectCommandWindowLeftOpen(const std::wstring& doneLine)
+{
+    OnWindow(kExec, [doneLine](HWND wnd) {
+        EndDialogOnExit end{wnd, IDCANCEL};
+        ASSERT_TRUE(PumpUntil([wnd] { return ItemText(wnd, IDCANCEL).rfind(L"DONE - ", 0) == 0; }, 15000));
+        EXPECT_EQ(ItemText(wnd, IDCANCEL), doneLine);
+        PumpUntil([] { return false; }, 700);
+        EXPECT_TRUE(::IsWindowVisible(wnd)) << "this command window waits for the user";
+        Click(wnd, IDCANCEL);
+    });
+}
+
+class CapabilitiesPage : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
+        ::InitCommonControlsEx(&icc);
+    }
+    void SetUp() override
+    {
+        tools.reset(new StandinFixture());
+        tools->InstallTool(L"dism.exe");
+        savedDism = theApp.m_strDismPath;
+        theApp.m_strDismPath = tools->SystemFolder() + L"\\dism.exe";
+
+        // Tool order Gamma, an unsafe identity, Alpha, Delta, Beta: the rows are made in reverse.
+        script.inventory = "\r\nDeployment Image Servicing and Management tool\r\nVersion: 10.0.19041.844\r\n\r\n"
+                           "Capability listing:\r\n\r\n"
+                           "Capability Identity : Gamma.Tools~~~~0.0.1.0\r\nState : Installed\r\n\r\n"
+                           "Capability Identity : Evil~~~~ /norestart\r\nState : Not Present\r\n\r\n"
+                           "Capability Identity : Alpha.Tools~~~~0.0.1.0\r\nState : Not Present\r\n\r\n"
+                           "capability identity : Delta.Broken~~~~\r\nState : Not Present\r\n\r\n"
+                           "Capability Identity : Beta.Tools~~~~0.0.1.0\r\nState : Not Present\r\n\r\n"
+                           "The operation completed successfully.\r\n";
+        script.caps[kAlpha] = {"Not Present", "1.00 MB", "2.00 MB"};
+        script.caps[kBeta] = {"not present", "1.00 MB", "512.00 KB"};
+        script.caps[kGamma] = {"installed", "6.54 MB", "10.00 MB"};
+        script.caps[kDelta] = {"Installed", "1.00 MB", "1.00 MB", 5};   // the query fails: nothing is taken
+    }
+    void TearDown() override
+    {
+        ClearActions();
+        theApp.m_strDismPath = savedDism;
+        tools.reset();
+    }
+    void Play() { tools->SetScenarioText(script.Text()); }
+
+    std::unique_ptr<StandinFixture> tools;
+    std::wstring savedDism;
+    DismScript script;
+};
+
+TEST_F(CapabilitiesPage, CollectsIdentitiesThenDetailsAndShowsEachModesRows)
+{
+    Play();
+    ExpectSelfClosingCommandWindow();
+    bool seen = false;
+    OnPage([](HWND dlg) {
+        EXPECT_EQ(TextOf(dlg), kTitle);
+
+        HWND list = ::GetDlgItem(dlg, IDC_LIST_ITEMS);
+        const wchar_t* titles[] = {L"Capability", L"Status", L"Download", L"Install"};
+        for (int i = 0; i < 4; ++i)
+        {
+            wchar_t title[32] = {};
+            LVCOLUMNW col = {};
+            col.mask = LVCF_TEXT | LVCF_FMT;
+            col.pszText = title;
+            col.cchTextMax = 32;
+            ASSERT_TRUE(::SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&col)));
+            EXPECT_EQ(std::wstring(title), titles[i]);
+            EXPECT_EQ(col.fmt & LVCFMT_JUSTIFYMASK, i == 0 ? LVCFMT_LEFT : LVCFMT_RIGHT) << i;
+        }
+        HWND combo = ::GetDlgItem(dlg, IDC_CB_MODE);
+        const wchar_t* modes[] = {L"Add", L"Get Information", L"Remove"};
+        const int values[] = {0, 2, 1};
+        ASSERT_EQ(::SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);
+        EXPECT_EQ(::SendMessageW(combo, CB_GETCURSEL, 0, 0), 0);
+        for (int i = 0; i < 3; ++i)
+        {
+            wchar_t text[32] = {};
+            ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+            EXPECT_EQ(std::wstring(text), modes[i]);
+            EXPECT_EQ(::SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(i), 0), values[i]);
+        }
+
+        // "Add" lists what is not installed; a failed query leaves its row not present and empty.
+        EXPECT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta}));
+        EXPECT_EQ(Row(dlg, 0), (Texts{kAlpha, L"Not Present", L"1 Mb", L"2 Mb"}));
+        EXPECT_EQ(Row(dlg, 1), (Texts{kBeta, L"Not Present", L"1 Mb", L"512 Kb"}));
+        EXPECT_EQ(Row(dlg, 2), (Texts{kDelta, L"Not Present", L"0 bytes", L"0 bytes"}));
+        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 0/3  0 bytes  0 bytes");
+        Tick(dlg, 0);
+        Tick(dlg, 1);
+        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 2/3  2 Mb  2.50 Mb");
+        SaveWindowBitmap(dlg, L"capabilities-page.bmp");
+
+        SelectMode(dlg, L"Remove");
+        EXPECT_EQ(Column(dlg, 0), (Texts{kGamma}));
+        EXPECT_EQ(Row(dlg, 0), (Texts{kGamma, L"Installed", L"6.53 Mb", L"10 Mb"}));
+        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 0/1  0 bytes  0 bytes");
+
+        SelectMode(dlg, L"Get Information");
+        EXPECT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta, kGamma}));
+        ClickColumn(dlg, 3);
+        EXPECT_EQ(Column(dlg, 0), (Texts{kDelta, kBeta, kAlpha, kGamma})) << "sorted by install size";
+        ClickColumn(dlg, 1);
+        EXPECT_EQ(Column(dlg, 1), (Texts{L"Not Present", L"Not Present", L"Not Present", L"Installed"}));
+    }, &seen);
+    EXPECT_TRUE(TaskCapabilitiesOnDemand());
+    EXPECT_TRUE(seen) << "the page never showed";
+    EXPECT_EQ(tools->Commands(), (Texts{kInventory, Details(kBeta), Details(kDelta), Details(kAlpha), Details(kGamma)}))
+        << "details run in reverse tool order, and the unsafe identity runs nothing";
+}
+
+TEST_F(CapabilitiesPage, CommitsAddRemoveAndGetInformationAndStopsAtAFailure)
+{
+    const std::wstring addAlpha = L"dism /english /online /add-capability /capabilityname=" + std::wstring(kAlpha);
+    const std::wstring removeAlpha = L"dism /english /online /remove-capability /capabilityname=" + std::wstring(kAlpha);
+    const std::wstring removeGamma = L"dism /english /online /remove-capability /capabilityname=" + std::wstring(kGamma);
+    const std::wstring infoBeta = L"dism /english /online /get-capabilityinfo /capabilityname=" + std::wstring(kBeta);
+    script.commits[addAlpha] = 0;
+    script.commits[removeAlpha] = 0x800F0906;
+    script.commits[removeGamma] = 0;
+    script.commits[infoBeta] = 0;
+    Play();
+    ExpectSelfClosingCommandWindow();
+    bool seen = false;
+    OnPage([&](HWND dlg) {
+        ASSERT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta}));
+
+        // Add: the capability is installed afterwards, so it leaves the view.
+        script.caps[kAlpha].state = "Installed";
+        Play();
+        tools->ClearCommands();
+        Tick(dlg, 0);
+        ExpectSelfClosingCommandWindow();
+        Click(dlg, IDC_BTN_COMMIT);
+        EXPECT_EQ(tools->Commands(), (Texts{addAlpha, Details(kAlpha)}));
+        EXPECT_EQ(Column(dlg, 0), (Texts{kBeta, kDelta}));
+
+        // Remove: the first ticked row fails, so the second is not committed.
+        SelectMode(dlg, L"Remove");
+        ASSERT_EQ(Column(dlg, 0), (Texts{kAlpha, kGamma}));
+        tools->ClearCommands();
+        Tick(dlg, 0);
+        Tick(dlg, 1);
+        ExpectCommandWindowLeftOpen(L"DONE - (result: 2148468998 - 0)");
+        Click(dlg, IDC_BTN_COMMIT);
+        EXPECT_EQ(tools->Commands(), (Texts{removeAlpha}));
+        EXPECT_EQ(Column(dlg, 0), (Texts{kAlpha, kGamma}));
+
+        // Get Information: the window stays open after a success, then the row's details reload.
+        SelectMode(dlg, L"Get Information");
+        ASSERT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta, kGamma}));
+        tools->ClearCommands();
+        Tick(dlg, 1);
+        ExpectCommandWindowLeftOpen(L"DONE - (result: 0 - 0)");
+        Click(dlg, IDC_BTN_COMMIT);
+        EXPECT_EQ(tools->Commands(), (Texts{infoBeta, Details(kBeta)}));
+        EXPECT_EQ(Row(dlg, 1), (Texts{kBeta, L"Not Present", L"1 Mb", L"512 Kb"}));
+    }, &seen);
+    EXPECT_TRUE(TaskCapabilitiesOnDemand());
+    EXPECT_TRUE(seen) << "the page never showed";
+}
+
+TEST_F(CapabilitiesPage, FailedInventoryShowsAnEmptyPageWithoutDetails)
+{
+    script.inventoryExit = 0x800F081F;
+    Play();
+    ExpectCommandWindowLeftOpen(L"DONE - (result: 2148468767 - 0)");
+    bool seen = false;
+    OnPage([](HWND dlg) {
+        EXPECT_EQ(ListOf(dlg).GetItemCount(), 0);
+        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 0/0  0 bytes  0 bytes");
+    }, &seen);
+    EXPECT_TRUE(TaskCapabilitiesOnDemand());
+    EXPECT_TRUE(seen) << "the page never showed";
+    EXPECT_EQ(tools->Commands(), (Texts{kInventory}));
+}
+
+} // namespace

@@ -1,0 +1,368 @@
+// The driver store page as a user meets it: stand-in dism and pnputil, driver database keys and
+// driver-store folders made for the test, the page driven through its controls.
+#include "DriverStoreSetup.h"
+#include "app/App.h"
+#include "pages/driverstore/DlgDriverStore.h"
+#include "resources/resource.h"
+#include "tests/standin/StandinFixture.h"
+#include "tests/support/WindowActor.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <set>
+
+using namespace testsupport;
+using drvtest::DriverStoreSetup;
+
+namespace {
+
+typedef std::vector<std::wstring> Texts;
+typedef std::set<std::wstring> NameSet;
+
+const wchar_t kPage[] = L"OEM drivers repository";
+const wchar_t kExec[] = L"Executing Command...";
+const wchar_t kInventory[] = L"dism /online /get-drivers /format:table /english";
+
+const char kTableHead[] =
+    "\r\nDeployment Image Servicing and Management tool\r\nVersion: 10.0.19041.844\r\n\r\n"
+    "Image Version: 10.0.19045.3570\r\n\r\nObtaining list of 3rd party drivers from the driver store...\r\n\r\n"
+    "Driver packages listing:\r\n\r\n"
+    "Published Name | Original File Name | Inbox | Class Name | Provider Name | Date       | Version\r\n"
+    "-------------- | ------------------ | ----- | ---------- | ------------- | ---------- | -------\r\n";
+const char kTableTail[] = "\r\nThe operation completed successfully.\r\n";
+
+CListCtrl ListOf(HWND dlg)
+{
+    CListCtrl list;
+    list.Attach(::GetDlgItem(dlg, IDC_LIST_DRIVERS));
+    return list;
+}
+
+int Rows(HWND dlg)
+{
+    return ListOf(dlg).GetItemCount();
+}
+
+Texts Column(HWND dlg, int column)
+{
+    CListCtrl list = ListOf(dlg);
+    Texts texts;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        texts.push_back(list.GetItemText(i, column));
+    return texts;
+}
+
+// Row of a published name (column 6), -1 when it is not listed.
+int RowOf(HWND dlg, const std::wstring& published)
+{
+    const Texts names = Column(dlg, 6);
+    const auto it = std::find(names.begin(), names.end(), published);
+    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
+}
+
+NameSet Checked(HWND dlg)
+{
+    CListCtrl list = ListOf(dlg);
+    NameSet names;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        if (list.GetCheck(i))
+            names.insert(list.GetItemText(i, 6));
+    return names;
+}
+
+// A click on a column header arrives at the list view as the header's HDN_ITEMCLICK.
+void ClickColumn(HWND dlg, int column)
+{
+    HWND list = ::GetDlgItem(dlg, IDC_LIST_DRIVERS);
+    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    NMHEADERW nm = {};
+    nm.hdr.hwndFrom = header;
+    nm.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(header));
+    nm.hdr.code = HDN_ITEMCLICKW;
+    nm.iItem = column;
+    ::SendMessageW(list, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+}
+
+bool SortedNoCase(const Texts& texts, bool descending)
+{
+    for (size_t i = 1; i < texts.size(); ++i)
+    {
+        const int c = ::lstrcmpiW(texts[i - 1].c_str(), texts[i].c_str());
+        if (descending ? c < 0 : c > 0)
+            return false;
+    }
+    return true;
+}
+
+bool Enabled(HWND dlg, int id)
+{
+    return ::IsWindowEnabled(::GetDlgItem(dlg, id)) != FALSE;
+}
+
+// The command window of a command that fails: waits for its result line, checks it, closes it.
+// Windows of other commands (which close by themselves) are left alone.
+void ExpectFailedWindow(const std::wstring& commandPart, const std::wstring& done)
+{
+    OnWindow(kExec, [commandPart, done](HWND wnd) {
+        if (ItemText(wnd, IDC_EDIT_COMMAND).find(commandPart) == std::wstring::npos)
+        {
+            ExpectFailedWindow(commandPart, done);
+            return;
+        }
+        EndDialogOnExit end{wnd, IDCANCEL};
+        ASSERT_TRUE(PumpUntil([wnd] { return ItemText(wnd, IDCANCEL).rfind(L"DONE - ", 0) == 0; }, 15000));
+        EXPECT_EQ(ItemText(wnd, IDCANCEL), done);
+        Click(wnd, IDCANCEL);
+    });
+}
+
+class DriverStorePage : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        tools.reset(new StandinFixture());
+        tools->InstallTool(L"dism.exe");
+        tools->InstallTool(L"pnputil.exe");
+        saved[0] = theApp.m_strSysDir;
+        saved[1] = theApp.m_strDismPath;
+        savedCluster = theApp.m_nClusterSize;
+        theApp.m_strSysDir = tools->SystemFolder() + L"\\";
+        theApp.m_strDismPath = theApp.m_strSysDir + L"dism.exe";
+        theApp.m_nClusterSize = 4096;
+        store.reset(new DriverStoreSetup(theApp.m_strSysDir));
+    }
+    void TearDown() override
+    {
+        ClearActions();
+        store.reset();
+        tools.reset();
+        theApp.m_strSysDir = saved[0];
+        theApp.m_strDismPath = saved[1];
+        theApp.m_nClusterSize = savedCluster;
+    }
+
+    // The inventory prints `out` and exits with `code`; `more` adds entries; anything else fails loudly.
+    void Scenario(const std::string& out, unsigned code, const std::string& more = std::string())
+    {
+        tools->WriteScenarioFile(L"drivers.txt", out);
+        tools->SetScenarioText("match: dism /online /get-drivers /format:table /english\nstdout-file: drivers.txt\n"
+                               "exit: " + std::to_string(code) + "\n\n" + more + "\nmatch-glob: *\nexit: 77\n");
+    }
+
+    // Waits until the first collection has filled the list.
+    static void WaitForRows(HWND dlg, int rows)
+    {
+        ASSERT_TRUE(PumpUntil([dlg, rows] { return Rows(dlg) == rows; }, 15000)) << "rows: " << Rows(dlg);
+    }
+
+    std::unique_ptr<StandinFixture> tools;
+    std::unique_ptr<DriverStoreSetup> store;
+    std::wstring saved[2];
+    UINT savedCluster = 0;
+};
+
+TEST_F(DriverStorePage, CollectsOnFirstTimerMarksOlderPackagesAndSorts)
+{
+    Scenario(std::string(kTableHead) +
+                 "oem3.inf       | gfxpack.inf        | No    | Display    | Acme Graphics | 01/02/2021 | 27.21.14.5671\r\n"
+                 "oem7.inf       | gfxpack.inf        | No    | Display    | Acme Graphics | 03/04/2022 | 30.0.1.2\r\n"
+                 "oem12.inf      | GFXPACK.INF        | No    | display    | ACME GRAPHICS | 05/06/2023 | 10.0.0.1\r\n"
+                 "oem5.inf       | netcard.inf        | No    | Net        | Netco         | 05/05/2020 | 1.0.0.0\r\n"
+                 "oem6.inf       | netcard.inf        | No    | Net        | Netco         | 06/05/2020 | 1.0.0.0\r\n"
+                 "oem8.inf       | netcard.inf        | No    | Bluetooth  | Netco         | 01/01/2019 | 0.1\r\n"
+                 "oem9.inf       | audio.inf          | No    | Media      | Soundco       | 02/02/2022 | 2.0\r\n"
+                 "oem10.inf      | audio.inf          | No    | Media      | Soundco       | 02/02/2022 | 2.0\r\n"
+                 "OEM11.inf      | late.inf           | No    | Media      | Soundco       | 02/02/2022 | 9.0\r\n" +
+                 kTableTail,
+             0);
+    ASSERT_TRUE(store->AddFolder(L"gfxpack.inf_amd64_a", {1, 4097}));
+    ASSERT_TRUE(store->AddFolder(L"gfxpack.inf_amd64_b", {4096}));
+    ASSERT_TRUE(store->AddActive(drvtest::kSystemPath, L"oem3.inf", L"gfxpack.inf_amd64_a"));
+    ASSERT_TRUE(store->AddActive(drvtest::kDriversPath, L"oem7.inf", L"gfxpack.inf_amd64_b"));
+    ASSERT_TRUE(store->AddActive(drvtest::kSystemPath, L"oem9.inf", L"audio.inf_gone"));
+    ASSERT_TRUE(store->AddActive(drvtest::kSystemPath, L"oem10.inf", L"..\\.."));
+    ASSERT_TRUE(store->SetCreated(L"gfxpack.inf_amd64_a", 2021, 3, 5, 12, 0));
+
+    OnWindow(kPage, [this](HWND dlg) {
+        EndDialogOnExit end{dlg, IDOK};
+        // Shown before anything is collected.
+        EXPECT_EQ(Rows(dlg), 0);
+        EXPECT_EQ(ItemText(dlg, IDC_ST_DRV_STATUS), L"<items>");
+        EXPECT_EQ(ItemText(dlg, IDC_BTN_DRV_DELETE), L"Delete Them!!!");
+        EXPECT_TRUE(tools->Commands().empty());
+        HWND header = ListOf(dlg).GetHeaderCtrl();
+        ASSERT_EQ(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 7);
+
+        WaitForRows(dlg, 8);
+        EXPECT_EQ(tools->Commands(), Texts{kInventory});
+        EXPECT_TRUE(SortedNoCase(Column(dlg, 0), false)) << "rows arrive sorted by their first column";
+
+        const int r3 = RowOf(dlg, L"oem3.inf");
+        ASSERT_GE(r3, 0);
+        CListCtrl list = ListOf(dlg);
+        EXPECT_EQ(list.GetItemText(r3, 0), L"gfxpack.inf");
+        EXPECT_EQ(list.GetItemText(r3, 1), L"12 Kb");
+        EXPECT_EQ(list.GetItemText(r3, 2), L"27.21.14.5671");
+        EXPECT_EQ(list.GetItemText(r3, 3), L"Display");
+        EXPECT_EQ(list.GetItemText(r3, 4), L"Acme Graphics");
+        EXPECT_EQ(list.GetItemText(r3, 5), L"05/03/2021") << "the folder's date replaces the table's";
+        EXPECT_EQ(list.GetItemText(RowOf(dlg, L"oem7.inf"), 1), L"4 Kb") << "found under the DRIVERS hive";
+        EXPECT_EQ(list.GetItemText(RowOf(dlg, L"oem9.inf"), 1), L"");
+        EXPECT_EQ(list.GetItemText(RowOf(dlg, L"oem9.inf"), 5), L"02/02/2022");
+        EXPECT_EQ(list.GetItemText(RowOf(dlg, L"oem10.inf"), 1), L"") << "a value leading out of the store is not measured";
+        EXPECT_EQ(RowOf(dlg, L"OEM11.inf"), -1) << "an upper-case row ends the table";
+
+        // Older packages of one driver are marked: lower version, or same version and earlier date.
+        const NameSet marked{L"oem12.inf", L"oem3.inf", L"oem5.inf"};
+        EXPECT_EQ(Checked(dlg), marked);
+        EXPECT_EQ(ItemText(dlg, IDC_ST_DRV_STATUS), L"Selected Drivers: 3/8 - 12 Kb / 16 Kb");
+        EXPECT_EQ(ItemText(dlg, IDC_BTN_DRV_DELETE), L"REMOVE ITEMS");
+        EXPECT_TRUE(Enabled(dlg, IDC_BTN_DRV_UNCHECK));
+        SaveWindowBitmap(dlg, L"driver-store-page.bmp");
+
+        Click(dlg, IDC_BTN_DRV_UNCHECK);
+        EXPECT_TRUE(Checked(dlg).empty());
+        EXPECT_EQ(ItemText(dlg, IDC_ST_DRV_STATUS), L"Selected Drivers: 0/8 - 0 bytes / 16 Kb");
+        EXPECT_EQ(ItemText(dlg, IDC_BTN_DRV_DELETE), L"Exit");
+        EXPECT_FALSE(Enabled(dlg, IDC_BTN_DRV_UNCHECK));
+
+        list.SetCheck(RowOf(dlg, L"oem7.inf"), true);
+        list.SetCheck(RowOf(dlg, L"oem9.inf"), true);
+        EXPECT_EQ(ItemText(dlg, IDC_ST_DRV_STATUS), L"Selected Drivers: 2/8 - 4 Kb / 16 Kb") << "a user's tick counts at once";
+        EXPECT_EQ(ItemText(dlg, IDC_BTN_DRV_DELETE), L"REMOVE ITEMS");
+        Click(dlg, IDC_BTN_OLD_DRIVERS);
+        EXPECT_EQ(Checked(dlg), marked) << "the marking replaces hand-made checks";
+
+        ClickColumn(dlg, 0);
+        EXPECT_TRUE(SortedNoCase(Column(dlg, 0), true)) << "first click on the sorted column: descending";
+        ClickColumn(dlg, 1);
+        Texts published = Column(dlg, 6);
+        EXPECT_EQ(Texts(published.end() - 2, published.end()), (Texts{L"oem7.inf", L"oem3.inf"})) << "size ascending";
+        ClickColumn(dlg, 1);
+        published = Column(dlg, 6);
+        EXPECT_EQ(Texts(published.begin(), published.begin() + 2), (Texts{L"oem3.inf", L"oem7.inf"})) << "then descending";
+        ClickColumn(dlg, 6);
+        EXPECT_EQ(Column(dlg, 6), (Texts{L"oem10.inf", L"oem12.inf", L"oem3.inf", L"oem5.inf", L"oem6.inf", L"oem7.inf",
+                                         L"oem8.inf", L"oem9.inf"}));
+        EXPECT_EQ(Checked(dlg), marked) << "sorting keeps the checks with their rows";
+
+        // Refresh collects again and starts over with the first column ascending.
+        Click(dlg, IDC_BTN_DRV_REFRESH);
+        EXPECT_EQ(tools->Commands(), (Texts{kInventory, kInventory}));
+        EXPECT_EQ(Rows(dlg), 8);
+        EXPECT_EQ(Checked(dlg), marked);
+        ClickColumn(dlg, 0);
+        EXPECT_TRUE(SortedNoCase(Column(dlg, 0), true));
+        EXPECT_FALSE(SortedNoCase(Column(dlg, 0), false));
+
+        // Never narrower than it opened; the list follows the window's size.
+        RECT window = {};
+        ::GetWindowRect(dlg, &window);
+        MINMAXINFO info = {};
+        ::SendMessageW(dlg, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+        EXPECT_EQ(info.ptMinTrackSize.x, window.right - window.left);
+        EXPECT_GT(info.ptMinTrackSize.y, 0);
+        EXPECT_LT(info.ptMinTrackSize.y, window.bottom - window.top);
+        ::SetWindowPos(dlg, nullptr, 0, 0, window.right - window.left + 120, window.bottom - window.top + 90,
+                       SWP_NOMOVE | SWP_NOZORDER);
+        RECT client = {}, listRect = {};
+        ::GetClientRect(dlg, &client);
+        ::GetWindowRect(ListOf(dlg), &listRect);
+        ::MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&listRect), 2);
+        EXPECT_EQ(listRect.right - listRect.left, client.right);
+        EXPECT_EQ(listRect.bottom, client.bottom);
+
+        ::SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    CDlgRepoDrv page(nullptr);
+    EXPECT_EQ(page.DoModal(), IDCANCEL);
+}
+
+TEST_F(DriverStorePage, DeletesCheckedPackagesOneByOneAndKeepsFailures)
+{
+    Scenario(std::string(kTableHead) +
+                 "oem1.inf | alpha.inf | No | Display | A | 01/01/2020 | 1.0\r\n"
+                 "oem2.inf | alpha.inf | No | Display | A | 01/01/2020 | 2.0\r\n"
+                 "oem4.inf | beta.inf | No | Net | B | 01/01/2020 | 1.0\r\n"
+                 "oem6.inf | beta.inf | No | Net | B | 01/01/2020 | 2.0\r\n"
+                 "oem9.inf & calc.exe | gamma.inf | No | Net | C | 01/01/2020 | 1.0\r\n" +
+                 kTableTail,
+             0,
+             "match: pnputil -f -d oem1.inf\nstderr: Deleting the driver package failed: Access is denied.\\r\\n\nexit: 5\n\n"
+             "match: pnputil -f -d oem4.inf\nstdout: Driver package deleted successfully.\\r\\n\nexit: 0\n");
+
+    bool closedByExit = false;
+    OnWindow(kPage, [this, &closedByExit](HWND dlg) {
+        EndDialogOnExit end{dlg, IDOK};
+        WaitForRows(dlg, 5);
+        ASSERT_EQ(Checked(dlg), (NameSet{L"oem1.inf", L"oem4.inf"}));
+        // A name of any other form never reaches a command line, whoever checks it.
+        ListOf(dlg).SetCheck(RowOf(dlg, L"oem9.inf & calc.exe"), true);
+
+        ExpectFailedWindow(L"oem1.inf", L"DONE - (result: 5 - 0)");
+        Click(dlg, IDC_BTN_DRV_DELETE);
+        EXPECT_EQ(tools->Commands(), (Texts{kInventory, L"pnputil -f -d oem1.inf", L"pnputil -f -d oem4.inf"}));
+        EXPECT_TRUE(::IsWindowVisible(dlg)) << "after deleting, the page stays";
+        EXPECT_EQ(Rows(dlg), 4);
+        EXPECT_EQ(RowOf(dlg, L"oem4.inf"), -1);
+        EXPECT_EQ(Checked(dlg), (NameSet{L"oem1.inf", L"oem9.inf & calc.exe"})) << "what was not deleted stays checked";
+        EXPECT_EQ(ItemText(dlg, IDC_ST_DRV_STATUS), L"Selected Drivers: 2/4 - 0 bytes / 0 bytes");
+
+        Click(dlg, IDC_BTN_DRV_UNCHECK);
+        ASSERT_EQ(ItemText(dlg, IDC_BTN_DRV_DELETE), L"Exit");
+        Click(dlg, IDC_BTN_DRV_DELETE);
+        closedByExit = !::IsWindowVisible(dlg);
+    });
+    EXPECT_TRUE(TaskOemDriversRepository());
+    EXPECT_TRUE(closedByExit) << "with nothing checked the button closes the page";
+    EXPECT_EQ(tools->Commands().size(), 3u);
+}
+
+TEST_F(DriverStorePage, FailedOrEmptyInventoryClosesThePageWithItsResult)
+{
+    // The command fails: its window stays until the user closes it, then the page ends with the code.
+    Scenario("\r\nError: 5\r\n\r\nAccess is denied.\r\n", 5);
+    ExpectFailedWindow(L"get-drivers", L"DONE - (result: 5 - 0)");
+    {
+        CDlgRepoDrv page(nullptr);
+        EXPECT_EQ(page.DoModal(), 5);
+    }
+
+    // The command cannot be started: the launch error.
+    theApp.m_strDismPath = theApp.m_strSysDir + L"nodism.exe";
+    ExpectFailedWindow(L"get-drivers", L"DONE - (result: 0 - 2)");
+    {
+        CDlgRepoDrv page(nullptr);
+        EXPECT_EQ(page.DoModal(), ERROR_FILE_NOT_FOUND);
+    }
+    theApp.m_strDismPath = theApp.m_strSysDir + L"dism.exe";
+
+    // Success without a table.
+    Scenario("\r\nDeployment Image Servicing and Management tool\r\n\r\nThe operation completed successfully.\r\n", 0);
+    {
+        CDlgRepoDrv page(nullptr);
+        EXPECT_EQ(page.DoModal(), 0);
+    }
+
+    // A table without rows: the page stays, and its button closes it.
+    Scenario(std::string(kTableHead) + kTableTail, 0);
+    OnWindow(kPage, [](HWND dlg) {
+        EndDialogOnExit end{dlg, IDOK};
+        ASSERT_TRUE(PumpUntil([dlg] { return ItemText(dlg, IDC_ST_DRV_STATUS) != L"<items>"; }, 15000));
+        EXPECT_EQ(ItemText(dlg, IDC_ST_DRV_STATUS), L"Selected Drivers: 0/0 - 0 bytes / 0 bytes");
+        EXPECT_FALSE(Enabled(dlg, IDC_BTN_DRV_UNCHECK));
+        EXPECT_EQ(ItemText(dlg, IDC_BTN_DRV_DELETE), L"Exit");
+        Click(dlg, IDC_BTN_DRV_DELETE);
+    });
+    {
+        CDlgRepoDrv page(nullptr);
+        EXPECT_EQ(page.DoModal(), 0);
+    }
+    EXPECT_EQ(tools->Commands(), (Texts{kInventory, kInventory, kInventory}));
+}
+
+} // namespace
