@@ -53,25 +53,6 @@ bool FilterOccurs(const std::wstring& label, const std::wstring& filter, std::ws
     return false;
 }
 
-// Captured bytes as text of the thread's ANSI code page, ending at the first zero byte.
-std::wstring AnsiToText(const TVoid& bytes)
-{
-    const char* data = static_cast<const char*>(bytes.m_pData);
-    int length = bytes.m_nSize;
-    if (data == nullptr || length <= 0)
-        return std::wstring();
-    if (const void* zero = std::memchr(data, 0, static_cast<size_t>(length)))
-        length = static_cast<int>(static_cast<const char*>(zero) - data);
-    if (length == 0)
-        return std::wstring();
-    const int units = ::MultiByteToWideChar(CP_THREAD_ACP, 0, data, length, nullptr, 0);
-    if (units <= 0)
-        return std::wstring();
-    std::wstring text(static_cast<size_t>(units), L'\0');
-    ::MultiByteToWideChar(CP_THREAD_ACP, 0, data, length, &text[0], units);
-    return text;
-}
-
 } // namespace
 
 CDlgList::CDlgList(CWnd* parent)
@@ -104,13 +85,20 @@ bool CDlgList::Collect()
     return false;
 }
 
-void CDlgList::UpdateStatus()
+int CDlgList::CountCheckedRows() const
 {
     const int rows = m_list.GetItemCount();
     int checked = 0;
     for (int i = 0; i < rows; ++i)
         if (m_list.GetCheck(i))
             ++checked;
+    return checked;
+}
+
+void CDlgList::UpdateStatus()
+{
+    const int rows = m_list.GetItemCount();
+    const int checked = CountCheckedRows();
     wchar_t text[64];
     std::swprintf(text, 64, L"Selected items: %i/%i", checked, rows);
     m_stStatus.SetWindowText(text);
@@ -509,7 +497,7 @@ bool CDlgList::RunSilent(TLineReader* out, const std::wstring& program, const st
     }
     if (!copied)
         return false;   // out of memory: no text is not the tool's answer
-    out->Reset(AnsiToText(copy));
+    out->Reset(copy.ToAnsiText());
     return true;
 }
 

@@ -74,6 +74,9 @@ public:
     bool IsBusy() const { return m_bBusy; }
 
 protected:
+    // How many rows of the list view carry a check mark.
+    int CountCheckedRows() const;
+
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

@@ -1,6 +1,8 @@
 // Memory block and record array.
 #include "runner/Void.h"
 
+#include <windows.h>
+
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -69,6 +71,24 @@ bool TVoid::SetSize(int size)
         return false;
     m_nSize = size;
     return true;
+}
+
+std::wstring TVoid::ToAnsiText() const
+{
+    const char* data = static_cast<const char*>(m_pData);
+    int length = m_nSize;
+    if (data == nullptr || length <= 0)
+        return std::wstring();
+    if (const void* zero = std::memchr(data, 0, static_cast<size_t>(length)))
+        length = static_cast<int>(static_cast<const char*>(zero) - data);
+    if (length == 0)
+        return std::wstring();
+    const int units = ::MultiByteToWideChar(CP_THREAD_ACP, 0, data, length, nullptr, 0);
+    if (units <= 0)
+        return std::wstring();
+    std::wstring text(static_cast<size_t>(units), L'\0');
+    ::MultiByteToWideChar(CP_THREAD_ACP, 0, data, length, &text[0], units);
+    return text;
 }
 
 std::wstring TVoid::ToText() const

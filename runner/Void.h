@@ -27,6 +27,9 @@ public:
     // A failed allocation of the text raises the string class's out-of-memory exception, as every
     // other text allocation of the program does: there is no partial text to hand back instead.
     std::wstring ToText() const;
+    // The bytes as text of the thread's ANSI code page, ending before the first zero byte
+    // (what a silent tool run hands its parser).
+    std::wstring ToAnsiText() const;
 
     enum : uint8_t { NOT_OWNED = 0x01 };
     enum : int { KEEP_BELOW = 96 };

@@ -83,10 +83,7 @@ void CDlgSysLog::AddChannels(TLineReader& reader)
 void CDlgSysLog::UpdateStatus()
 {
     const int rows = m_list.GetItemCount();
-    int checked = 0;
-    for (int i = 0; i < rows; ++i)
-        if (m_list.GetCheck(i))
-            ++checked;
+    const int checked = CountCheckedRows();
     wchar_t text[64];
     std::swprintf(text, 64, L"Selected logs: %i/%i", checked, rows);
     m_stStatus.SetWindowText(text);

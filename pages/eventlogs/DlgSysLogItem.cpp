@@ -69,25 +69,6 @@ std::wstring TimeText(std::wstring value)
     return value;
 }
 
-// Captured bytes as text of the thread's ANSI code page, ending at the first zero byte.
-std::wstring AnsiToText(const TVoid& bytes)
-{
-    const char* data = static_cast<const char*>(bytes.m_pData);
-    int length = bytes.m_nSize;
-    if (data == nullptr || length <= 0)
-        return std::wstring();
-    if (const void* zero = std::memchr(data, 0, static_cast<size_t>(length)))
-        length = static_cast<int>(static_cast<const char*>(zero) - data);
-    if (length == 0)
-        return std::wstring();
-    const int units = ::MultiByteToWideChar(CP_THREAD_ACP, 0, data, length, nullptr, 0);
-    if (units <= 0)
-        return std::wstring();
-    std::wstring text(static_cast<size_t>(units), L'\0');
-    ::MultiByteToWideChar(CP_THREAD_ACP, 0, data, length, &text[0], units);
-    return text;
-}
-
 int CompareNoCase(const std::wstring& a, const std::wstring& b)
 {
     const int r = ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE);
@@ -271,7 +252,7 @@ bool CDlgSysLogItem::RunHidden(const std::wstring& program, const std::wstring& 
     }
     if (!copied)
         return false;
-    text = AnsiToText(copy);
+    text = copy.ToAnsiText();
     return !text.empty();
 }
 
