@@ -1,0 +1,16 @@
+#!/bin/bash
+# Builds one target (default x86_64) and runs every benchmark under Wine, one figure a line.
+#   tools/bench.sh [i686|x86_64] [rows...]   rows: list sizes for the list-fill benchmark
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+target="${1:-x86_64}"; shift || true
+"$root/tools/setup.sh" || exit 1
+"$root/tools/build.sh" "$target" >/dev/null || exit 1
+source "$root/tools/testenv.sh"
+vantrel_env_up || { vantrel_env_down; exit 1; }
+prefix="$VANTREL_WINE/win32"; [ "$target" = x86_64 ] && prefix="$VANTREL_WINE/win64"
+b="$root/build/$target"
+echo "== runner";   "$root/tools/wine-exec.sh" "$prefix" "$b/bin/runner_bench.exe"
+echo "== textutil"; "$root/tools/wine-exec.sh" "$prefix" "$b/bench/textutil/textutil_bench.exe"
+echo "== dialogs";  "$root/tools/wine-exec.sh" "$prefix" "$b/bench/dialogs/dialogs_bench.exe" "$@"
+vantrel_env_down
