@@ -2,7 +2,7 @@
 #include "app/App.h"
 #include "app/Tasks.h"
 #include "framework/TaskDialog.h"
-#include "tests/standin/StandinFixture.h"
+#include "tests/support/StandinWindowTest.h"
 #include "tests/support/WindowActor.h"
 
 #include <gtest/gtest.h>
@@ -15,12 +15,12 @@ namespace {
 
 const wchar_t kExec[] = L"Executing Command...";
 
-class CommandTasks : public ::testing::Test
+class CommandTasks : public StandinWindowTest
 {
 protected:
     void SetUp() override
     {
-        tools.reset(new StandinFixture());
+        StandinWindowTest::SetUp();
         tools->InstallTool(L"dism.exe");
         tools->InstallTool(L"bcdedit.exe");
         theApp.m_strSysDir = tools->SystemFolder() + L"\\";
@@ -30,9 +30,8 @@ protected:
     }
     void TearDown() override
     {
-        ClearActions();
         CTaskDialog::SetUnsupportedForTesting(false);
-        tools.reset();
+        StandinWindowTest::TearDown();
     }
 
     // Waits for the command window's result line, notes the output, closes it.
@@ -40,7 +39,7 @@ protected:
     {
         OnWindow(kExec, [output](HWND wnd) {
             EndDialogOnExit end{wnd, IDCANCEL};
-            ASSERT_TRUE(PumpUntil([wnd] { return ItemText(wnd, IDCANCEL).rfind(L"DONE - ", 0) == 0; }, 15000));
+            ASSERT_TRUE(WaitForResultLine(wnd));
             EXPECT_EQ(ItemText(wnd, IDCANCEL), L"DONE - (result: 0 - 0)");
             PumpUntil([] { return false; }, 700);
             EXPECT_TRUE(::IsWindowVisible(wnd)) << "no command task closes its window by itself";
@@ -48,8 +47,6 @@ protected:
             Click(wnd, IDCANCEL);
         });
     }
-
-    std::unique_ptr<StandinFixture> tools;
 };
 
 TEST_F(CommandTasks, DismTasksRunTheirCommandLinesAndCollapseProgressExceptSpCleanup)

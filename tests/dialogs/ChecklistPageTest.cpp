@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "dialogs/DlgExecute.h"
 #include "tests/standin/StandinFixture.h"
+#include "tests/support/PageDriver.h"
 #include "tests/support/WindowActor.h"
 
 #include <gtest/gtest.h>
@@ -14,70 +15,10 @@ using namespace testpage;
 
 namespace {
 
-typedef std::vector<std::wstring> Texts;
-
-CListCtrl ListOf(HWND dlg)
-{
-    CListCtrl list;
-    list.Attach(::GetDlgItem(dlg, IDC_LIST_ITEMS));
-    return list;
-}
-
-int Rows(HWND dlg)
-{
-    return ListOf(dlg).GetItemCount();
-}
-
-Texts Column(HWND dlg, int column)
-{
-    CListCtrl list = ListOf(dlg);
-    Texts texts;
-    for (int i = 0; i < list.GetItemCount(); ++i)
-        texts.push_back(list.GetItemText(i, column));
-    return texts;
-}
-
 Texts Sorted(Texts texts)
 {
     std::sort(texts.begin(), texts.end());
     return texts;
-}
-
-void SetChecked(HWND dlg, int row, bool check)
-{
-    ListOf(dlg).SetCheck(row, check);
-}
-
-std::vector<bool> Checks(HWND dlg)
-{
-    CListCtrl list = ListOf(dlg);
-    std::vector<bool> checks;
-    for (int i = 0; i < list.GetItemCount(); ++i)
-        checks.push_back(list.GetCheck(i));
-    return checks;
-}
-
-// What a user's choice in the combo box sends: the new selection, then CBN_SELCHANGE.
-void SelectMode(HWND dlg, const wchar_t* text)
-{
-    HWND combo = ::GetDlgItem(dlg, IDC_CB_MODE);
-    LRESULT index = ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
-    ASSERT_NE(index, CB_ERR) << "no mode entry";
-    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ::SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_CB_MODE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-}
-
-// A click on a column header arrives at the list view as the header's HDN_ITEMCLICK.
-void ClickColumn(HWND dlg, int column)
-{
-    HWND list = ::GetDlgItem(dlg, IDC_LIST_ITEMS);
-    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
-    NMHEADERW nm = {};
-    nm.hdr.hwndFrom = header;
-    nm.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(header));
-    nm.hdr.code = HDN_ITEMCLICKW;
-    nm.iItem = column;
-    ::SendMessageW(list, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
 }
 
 void Type(HWND dlg, int id, const std::wstring& keys)
@@ -121,34 +62,15 @@ struct ProgressWatch
 };
 int ProgressWatch::s_count = 0;
 
-// Queues `action` for the page itself: the progress window of the detail pass carries the same
-// caption, so a window without the list view goes back into the queue.
-void OnPage(std::function<void(HWND)> action)
-{
-    OnWindow(kTitle, [action](HWND dlg) {
-        if (::GetDlgItem(dlg, IDC_LIST_ITEMS) == nullptr)
-        {
-            OnPage(action);
-            return;
-        }
-        EndDialogOnExit end{dlg, IDOK};
-        action(dlg);
-    });
-}
-
 class ChecklistPage : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
-        ::InitCommonControlsEx(&icc);
-    }
+    static void SetUpTestSuite() { InitListControls(); }
     void TearDown() override { ClearActions(); }
 
     static INT_PTR Run(CDlgList& page, std::function<void(HWND)> action)
     {
-        OnPage(std::move(action));
+        OnListPage(kTitle, std::move(action));
         return page.DoModal();
     }
 

@@ -1,8 +1,8 @@
 // The command window driven as a user would, with stand-in tools printing scripted output.
 #include "dialogs/DlgExecute.h"
 #include "app/App.h"
-#include "tests/standin/StandinFixture.h"
 #include "tests/support/MessageSpy.h"
+#include "tests/support/StandinWindowTest.h"
 #include "tests/support/WindowActor.h"
 
 #include <gtest/gtest.h>
@@ -14,18 +14,13 @@ namespace {
 
 const wchar_t kCaption[] = L"Executing Command...";
 
-class CommandWindow : public ::testing::Test
+class CommandWindow : public StandinWindowTest
 {
 protected:
     void SetUp() override
     {
-        tools.reset(new StandinFixture());
+        StandinWindowTest::SetUp();
         tool = tools->InstallTool(L"dism.exe");
-    }
-    void TearDown() override
-    {
-        ClearActions();
-        tools.reset();
     }
 
     // Runs the window on `commandLine`; `action` sees it once it is up.
@@ -37,12 +32,6 @@ protected:
         return dlg->DoModal();
     }
 
-    static bool WaitDone(HWND wnd, DWORD ms = 15000)
-    {
-        return PumpUntil([wnd] { return ItemText(wnd, IDCANCEL).rfind(L"DONE - ", 0) == 0; }, ms);
-    }
-
-    std::unique_ptr<StandinFixture> tools;
     std::wstring tool;
     std::unique_ptr<CDlgExecute> dlg;
 };
@@ -58,7 +47,7 @@ TEST_F(CommandWindow, SilentSuccessClosesByItselfOnlyWithTheCloseFlag)
     // Without a close flag the window stays after success, with the result line.
     INT_PTR r = Run(L"dism /quiet", EXEC_HIDE_CONSOLE, [](HWND wnd) {
         EndDialogOnExit end{wnd, 77};
-        ASSERT_TRUE(WaitDone(wnd));
+        ASSERT_TRUE(WaitForResultLine(wnd));
         EXPECT_EQ(ItemText(wnd, IDCANCEL), L"DONE - (result: 0 - 0)");
         EXPECT_EQ(ItemText(wnd, 1002), L"");
         PumpUntil([] { return false; }, 1200);
@@ -74,7 +63,7 @@ TEST_F(CommandWindow, FailureStaysOpenWithExitCodeInTheResultLine)
     tools->AddEntry(StandinEntry::Exact(L"dism /fail").Stdout("Error: 5\r\n").Exit(5));
     INT_PTR r = Run(L"dism /fail", EXEC_CLOSE_ON_SUCCESS | EXEC_HIDE_CONSOLE | EXEC_COLLAPSE_CR, [](HWND wnd) {
         EndDialogOnExit end{wnd, 77};
-        ASSERT_TRUE(WaitDone(wnd));
+        ASSERT_TRUE(WaitForResultLine(wnd));
         EXPECT_EQ(ItemText(wnd, IDCANCEL), L"DONE - (result: 5 - 0)");
         EXPECT_EQ(ItemText(wnd, 1002), L"Error: 5\r\n");
         std::wstring command = ItemText(wnd, 1001);
@@ -95,7 +84,7 @@ TEST_F(CommandWindow, MissingProgramShowsTheLaunchError)
     tool = tools->SystemFolder() + L"\\no-such-tool.exe";
     INT_PTR r = Run(L"no-such-tool", EXEC_CLOSE_ON_SUCCESS, [](HWND wnd) {
         EndDialogOnExit end{wnd, 77};
-        ASSERT_TRUE(WaitDone(wnd));
+        ASSERT_TRUE(WaitForResultLine(wnd));
         EXPECT_EQ(ItemText(wnd, IDCANCEL), L"DONE - (result: 0 - 2)");
         Click(wnd, IDCANCEL);
     });
@@ -110,7 +99,7 @@ TEST_F(CommandWindow, CarriageReturnsCollapseOnlyWithTheFlagAndAcrossUpdates)
     tools->AddEntry(StandinEntry::Exact(L"dism /raw").Stdout("1\r2\r3\r\n").Exit(0));
     auto closeWhenDone = [](HWND wnd) {
         EndDialogOnExit end{wnd, 77};
-        EXPECT_TRUE(WaitDone(wnd, 20000));
+        EXPECT_TRUE(WaitForResultLine(wnd, 20000));
         Click(wnd, IDCANCEL);
     };
     Run(L"dism /split", EXEC_HIDE_CONSOLE | EXEC_COLLAPSE_CR, closeWhenDone);
@@ -183,7 +172,7 @@ TEST_F(CommandWindow, ScreenshotOfAFinishedCommand)
                         .Exit(0));
     Run(L"dism /Online /Cleanup-Image /CheckHealth /english", EXEC_HIDE_CONSOLE | EXEC_COLLAPSE_CR, [](HWND wnd) {
         EndDialogOnExit end{wnd, 77};
-        ASSERT_TRUE(WaitDone(wnd));
+        ASSERT_TRUE(WaitForResultLine(wnd));
         EXPECT_TRUE(SaveWindowBitmap(wnd, L"command-window-done.bmp"));
         Click(wnd, IDCANCEL);
     });

@@ -126,6 +126,11 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
     return true;
 }
 
+bool WaitForResultLine(HWND commandWindow, DWORD timeoutMs)
+{
+    return PumpUntil([commandWindow] { return ItemText(commandWindow, IDCANCEL).rfind(L"DONE - ", 0) == 0; }, timeoutMs);
+}
+
 std::wstring TextOf(HWND hWnd)
 {
     int len = ::GetWindowTextLengthW(hWnd);

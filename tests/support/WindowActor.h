@@ -30,6 +30,10 @@ struct EndDialogOnExit
 // Pumps this thread's messages until `done` is true or the time is out; returns `done()`.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
+// Pumps until a command window's close button shows its result line ("DONE - ..."); returns
+// whether it did in time.
+bool WaitForResultLine(HWND commandWindow, DWORD timeoutMs = 15000);
+
 // Drops pending actions (after a test ends early).
 void ClearActions();
 

@@ -3,7 +3,8 @@
 #include "pages/capabilities/DlgSysCapsOnDemand.h"
 #include "app/App.h"
 #include "resources/resource.h"
-#include "tests/standin/StandinFixture.h"
+#include "tests/support/PageDriver.h"
+#include "tests/support/StandinWindowTest.h"
 #include "tests/support/WindowActor.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +15,6 @@
 using namespace testsupport;
 
 namespace {
-
-typedef std::vector<std::wstring> Texts;
 
 const wchar_t kTitle[] = L"Windows Capabilities on Demand";
 const wchar_t kExec[] = L"Executing Command...";
@@ -84,69 +83,11 @@ struct DismScript
     }
 };
 
-CListCtrl ListOf(HWND dlg)
-{
-    CListCtrl list;
-    list.Attach(::GetDlgItem(dlg, IDC_LIST_ITEMS));
-    return list;
-}
-
-Texts Column(HWND dlg, int column)
-{
-    CListCtrl list = ListOf(dlg);
-    Texts texts;
-    for (int i = 0; i < list.GetItemCount(); ++i)
-        texts.push_back(list.GetItemText(i, column));
-    return texts;
-}
-
-Texts Row(HWND dlg, int row)
-{
-    CListCtrl list = ListOf(dlg);
-    Texts texts;
-    for (int c = 0; c < 4; ++c)
-        texts.push_back(list.GetItemText(row, c));
-    return texts;
-}
-
-void Tick(HWND dlg, int row)
-{
-    ListOf(dlg).SetCheck(row, true);
-}
-
-void SelectMode(HWND dlg, const wchar_t* text)
-{
-    HWND combo = ::GetDlgItem(dlg, IDC_CB_MODE);
-    LRESULT index = ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
-    ASSERT_NE(index, CB_ERR) << "no mode entry";
-    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ::SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_CB_MODE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-}
-
-void ClickColumn(HWND dlg, int column)
-{
-    HWND list = ::GetDlgItem(dlg, IDC_LIST_ITEMS);
-    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
-    NMHEADERW nm = {};
-    nm.hdr.hwndFrom = header;
-    nm.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(header));
-    nm.hdr.code = HDN_ITEMCLICKW;
-    nm.iItem = column;
-    ::SendMessageW(list, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
-}
-
-// The detail pass's progress window carries the page's caption: only the window with the list counts.
 // `seen` is set once the page itself has been acted on.
 void OnPage(std::function<void(HWND)> action, bool* seen)
 {
-    OnWindow(kTitle, [action, seen](HWND dlg) {
-        if (::GetDlgItem(dlg, IDC_LIST_ITEMS) == nullptr)
-        {
-            OnPage(action, seen);
-            return;
-        }
+    OnListPage(kTitle, [action, seen](HWND dlg) {
         *seen = true;
-        EndDialogOnExit end{dlg, IDOK};
         action(dlg);
     });
 }
@@ -166,7 +107,7 @@ void ExpectCommandWindowLeftOpen(const std::wstring& doneLine)
 {
     OnWindow(kExec, [doneLine](HWND wnd) {
         EndDialogOnExit end{wnd, IDCANCEL};
-        ASSERT_TRUE(PumpUntil([wnd] { return ItemText(wnd, IDCANCEL).rfind(L"DONE - ", 0) == 0; }, 15000));
+        ASSERT_TRUE(WaitForResultLine(wnd));
         EXPECT_EQ(ItemText(wnd, IDCANCEL), doneLine);
         PumpUntil([] { return false; }, 700);
         EXPECT_TRUE(::IsWindowVisible(wnd)) << "this command window waits for the user";
@@ -174,17 +115,12 @@ void ExpectCommandWindowLeftOpen(const std::wstring& doneLine)
     });
 }
 
-class CapabilitiesPage : public ::testing::Test
+class CapabilitiesPage : public StandinPageTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
-        ::InitCommonControlsEx(&icc);
-    }
     void SetUp() override
     {
-        tools.reset(new StandinFixture());
+        StandinPageTest::SetUp();
         tools->InstallTool(L"dism.exe");
         savedDism = theApp.m_strDismPath;
         theApp.m_strDismPath = tools->SystemFolder() + L"\\dism.exe";
@@ -205,13 +141,11 @@ protected:
     }
     void TearDown() override
     {
-        ClearActions();
         theApp.m_strDismPath = savedDism;
-        tools.reset();
+        StandinPageTest::TearDown();
     }
     void Play() { tools->SetScenarioText(script.Text()); }
 
-    std::unique_ptr<StandinFixture> tools;
     std::wstring savedDism;
     DismScript script;
 };
@@ -252,18 +186,18 @@ TEST_F(CapabilitiesPage, CollectsIdentitiesThenDetailsAndShowsEachModesRows)
 
         // "Add" lists what is not installed; a failed query leaves its row not present and empty.
         EXPECT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta}));
-        EXPECT_EQ(Row(dlg, 0), (Texts{kAlpha, L"Not Present", L"1 Mb", L"2 Mb"}));
-        EXPECT_EQ(Row(dlg, 1), (Texts{kBeta, L"Not Present", L"1 Mb", L"512 Kb"}));
-        EXPECT_EQ(Row(dlg, 2), (Texts{kDelta, L"Not Present", L"0 bytes", L"0 bytes"}));
+        EXPECT_EQ(RowTexts(dlg, 0, 4), (Texts{kAlpha, L"Not Present", L"1 Mb", L"2 Mb"}));
+        EXPECT_EQ(RowTexts(dlg, 1, 4), (Texts{kBeta, L"Not Present", L"1 Mb", L"512 Kb"}));
+        EXPECT_EQ(RowTexts(dlg, 2, 4), (Texts{kDelta, L"Not Present", L"0 bytes", L"0 bytes"}));
         EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 0/3  0 bytes  0 bytes");
-        Tick(dlg, 0);
-        Tick(dlg, 1);
+        SetChecked(dlg, 0, true);
+        SetChecked(dlg, 1, true);
         EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 2/3  2 Mb  2.50 Mb");
         SaveWindowBitmap(dlg, L"capabilities-page.bmp");
 
         SelectMode(dlg, L"Remove");
         EXPECT_EQ(Column(dlg, 0), (Texts{kGamma}));
-        EXPECT_EQ(Row(dlg, 0), (Texts{kGamma, L"Installed", L"6.53 Mb", L"10 Mb"}));
+        EXPECT_EQ(RowTexts(dlg, 0, 4), (Texts{kGamma, L"Installed", L"6.53 Mb", L"10 Mb"}));
         EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 0/1  0 bytes  0 bytes");
 
         SelectMode(dlg, L"Get Information");
@@ -299,7 +233,7 @@ TEST_F(CapabilitiesPage, CommitsAddRemoveAndGetInformationAndStopsAtAFailure)
         script.caps[kAlpha].state = "Installed";
         Play();
         tools->ClearCommands();
-        Tick(dlg, 0);
+        SetChecked(dlg, 0, true);
         ExpectSelfClosingCommandWindow();
         Click(dlg, IDC_BTN_COMMIT);
         EXPECT_EQ(tools->Commands(), (Texts{addAlpha, Details(kAlpha)}));
@@ -309,8 +243,8 @@ TEST_F(CapabilitiesPage, CommitsAddRemoveAndGetInformationAndStopsAtAFailure)
         SelectMode(dlg, L"Remove");
         ASSERT_EQ(Column(dlg, 0), (Texts{kAlpha, kGamma}));
         tools->ClearCommands();
-        Tick(dlg, 0);
-        Tick(dlg, 1);
+        SetChecked(dlg, 0, true);
+        SetChecked(dlg, 1, true);
         ExpectCommandWindowLeftOpen(L"DONE - (result: 2148468998 - 0)");
         Click(dlg, IDC_BTN_COMMIT);
         EXPECT_EQ(tools->Commands(), (Texts{removeAlpha}));
@@ -320,11 +254,11 @@ TEST_F(CapabilitiesPage, CommitsAddRemoveAndGetInformationAndStopsAtAFailure)
         SelectMode(dlg, L"Get Information");
         ASSERT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta, kGamma}));
         tools->ClearCommands();
-        Tick(dlg, 1);
+        SetChecked(dlg, 1, true);
         ExpectCommandWindowLeftOpen(L"DONE - (result: 0 - 0)");
         Click(dlg, IDC_BTN_COMMIT);
         EXPECT_EQ(tools->Commands(), (Texts{infoBeta, Details(kBeta)}));
-        EXPECT_EQ(Row(dlg, 1), (Texts{kBeta, L"Not Present", L"1 Mb", L"512 Kb"}));
+        EXPECT_EQ(RowTexts(dlg, 1, 4), (Texts{kBeta, L"Not Present", L"1 Mb", L"512 Kb"}));
     }, &seen);
     EXPECT_TRUE(TaskCapabilitiesOnDemand());
     EXPECT_TRUE(seen) << "the page never showed";
@@ -337,7 +271,7 @@ TEST_F(CapabilitiesPage, FailedInventoryShowsAnEmptyPageWithoutDetails)
     ExpectCommandWindowLeftOpen(L"DONE - (result: 2148468767 - 0)");
     bool seen = false;
     OnPage([](HWND dlg) {
-        EXPECT_EQ(ListOf(dlg).GetItemCount(), 0);
+        EXPECT_EQ(Rows(dlg), 0);
         EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 0/0  0 bytes  0 bytes");
     }, &seen);
     EXPECT_TRUE(TaskCapabilitiesOnDemand());

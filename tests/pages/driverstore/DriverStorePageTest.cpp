@@ -4,7 +4,8 @@
 #include "app/App.h"
 #include "pages/driverstore/DlgDriverStore.h"
 #include "resources/resource.h"
-#include "tests/standin/StandinFixture.h"
+#include "tests/support/PageDriver.h"
+#include "tests/support/StandinWindowTest.h"
 #include "tests/support/WindowActor.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +20,10 @@ using drvtest::DriverStoreSetup;
 
 namespace {
 
-typedef std::vector<std::wstring> Texts;
 typedef std::set<std::wstring> NameSet;
 
+// This page has its own template: its rows are not in the checklist pages' list view.
+const int kList = IDC_LIST_DRIVERS;
 const wchar_t kPage[] = L"OEM drivers repository";
 const wchar_t kExec[] = L"Executing Command...";
 const wchar_t kInventory[] = L"dism /online /get-drivers /format:table /english";
@@ -34,56 +36,22 @@ const char kTableHead[] =
     "-------------- | ------------------ | ----- | ---------- | ------------- | ---------- | -------\r\n";
 const char kTableTail[] = "\r\nThe operation completed successfully.\r\n";
 
-CListCtrl ListOf(HWND dlg)
-{
-    CListCtrl list;
-    list.Attach(::GetDlgItem(dlg, IDC_LIST_DRIVERS));
-    return list;
-}
-
-int Rows(HWND dlg)
-{
-    return ListOf(dlg).GetItemCount();
-}
-
-Texts Column(HWND dlg, int column)
-{
-    CListCtrl list = ListOf(dlg);
-    Texts texts;
-    for (int i = 0; i < list.GetItemCount(); ++i)
-        texts.push_back(list.GetItemText(i, column));
-    return texts;
-}
-
 // Row of a published name (column 6), -1 when it is not listed.
 int RowOf(HWND dlg, const std::wstring& published)
 {
-    const Texts names = Column(dlg, 6);
+    const Texts names = Column(dlg, 6, kList);
     const auto it = std::find(names.begin(), names.end(), published);
     return it == names.end() ? -1 : static_cast<int>(it - names.begin());
 }
 
 NameSet Checked(HWND dlg)
 {
-    CListCtrl list = ListOf(dlg);
+    CListCtrl list = ListOf(dlg, kList);
     NameSet names;
     for (int i = 0; i < list.GetItemCount(); ++i)
         if (list.GetCheck(i))
             names.insert(list.GetItemText(i, 6));
     return names;
-}
-
-// A click on a column header arrives at the list view as the header's HDN_ITEMCLICK.
-void ClickColumn(HWND dlg, int column)
-{
-    HWND list = ::GetDlgItem(dlg, IDC_LIST_DRIVERS);
-    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
-    NMHEADERW nm = {};
-    nm.hdr.hwndFrom = header;
-    nm.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(header));
-    nm.hdr.code = HDN_ITEMCLICKW;
-    nm.iItem = column;
-    ::SendMessageW(list, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
 }
 
 bool SortedNoCase(const Texts& texts, bool descending)
@@ -113,18 +81,18 @@ void ExpectFailedWindow(const std::wstring& commandPart, const std::wstring& don
             return;
         }
         EndDialogOnExit end{wnd, IDCANCEL};
-        ASSERT_TRUE(PumpUntil([wnd] { return ItemText(wnd, IDCANCEL).rfind(L"DONE - ", 0) == 0; }, 15000));
+        ASSERT_TRUE(WaitForResultLine(wnd));
         EXPECT_EQ(ItemText(wnd, IDCANCEL), done);
         Click(wnd, IDCANCEL);
     });
 }
 
-class DriverStorePage : public ::testing::Test
+class DriverStorePage : public StandinWindowTest
 {
 protected:
     void SetUp() override
     {
-        tools.reset(new StandinFixture());
+        StandinWindowTest::SetUp();
         tools->InstallTool(L"dism.exe");
         tools->InstallTool(L"pnputil.exe");
         saved[0] = theApp.m_strSysDir;
@@ -137,12 +105,11 @@ protected:
     }
     void TearDown() override
     {
-        ClearActions();
         store.reset();
-        tools.reset();
         theApp.m_strSysDir = saved[0];
         theApp.m_strDismPath = saved[1];
         theApp.m_nClusterSize = savedCluster;
+        StandinWindowTest::TearDown();
     }
 
     // The inventory prints `out` and exits with `code`; `more` adds entries; anything else fails loudly.
@@ -156,10 +123,9 @@ protected:
     // Waits until the first collection has filled the list.
     static void WaitForRows(HWND dlg, int rows)
     {
-        ASSERT_TRUE(PumpUntil([dlg, rows] { return Rows(dlg) == rows; }, 15000)) << "rows: " << Rows(dlg);
+        ASSERT_TRUE(PumpUntil([dlg, rows] { return Rows(dlg, kList) == rows; }, 15000)) << "rows: " << Rows(dlg, kList);
     }
 
-    std::unique_ptr<StandinFixture> tools;
     std::unique_ptr<DriverStoreSetup> store;
     std::wstring saved[2];
     UINT savedCluster = 0;
@@ -190,20 +156,20 @@ TEST_F(DriverStorePage, CollectsOnFirstTimerMarksOlderPackagesAndSorts)
     OnWindow(kPage, [this](HWND dlg) {
         EndDialogOnExit end{dlg, IDOK};
         // Shown before anything is collected.
-        EXPECT_EQ(Rows(dlg), 0);
+        EXPECT_EQ(Rows(dlg, kList), 0);
         EXPECT_EQ(ItemText(dlg, IDC_ST_DRV_STATUS), L"<items>");
         EXPECT_EQ(ItemText(dlg, IDC_BTN_DRV_DELETE), L"Delete Them!!!");
         EXPECT_TRUE(tools->Commands().empty());
-        HWND header = ListOf(dlg).GetHeaderCtrl();
+        HWND header = ListOf(dlg, kList).GetHeaderCtrl();
         ASSERT_EQ(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 7);
 
         WaitForRows(dlg, 8);
         EXPECT_EQ(tools->Commands(), Texts{kInventory});
-        EXPECT_TRUE(SortedNoCase(Column(dlg, 0), false)) << "rows arrive sorted by their first column";
+        EXPECT_TRUE(SortedNoCase(Column(dlg, 0, kList), false)) << "rows arrive sorted by their first column";
 
         const int r3 = RowOf(dlg, L"oem3.inf");
         ASSERT_GE(r3, 0);
-        CListCtrl list = ListOf(dlg);
+        CListCtrl list = ListOf(dlg, kList);
         EXPECT_EQ(list.GetItemText(r3, 0), L"gfxpack.inf");
         EXPECT_EQ(list.GetItemText(r3, 1), L"12 Kb");
         EXPECT_EQ(list.GetItemText(r3, 2), L"27.21.14.5671");
@@ -237,27 +203,27 @@ TEST_F(DriverStorePage, CollectsOnFirstTimerMarksOlderPackagesAndSorts)
         Click(dlg, IDC_BTN_OLD_DRIVERS);
         EXPECT_EQ(Checked(dlg), marked) << "the marking replaces hand-made checks";
 
-        ClickColumn(dlg, 0);
-        EXPECT_TRUE(SortedNoCase(Column(dlg, 0), true)) << "first click on the sorted column: descending";
-        ClickColumn(dlg, 1);
-        Texts published = Column(dlg, 6);
+        ClickColumn(dlg, 0, kList);
+        EXPECT_TRUE(SortedNoCase(Column(dlg, 0, kList), true)) << "first click on the sorted column: descending";
+        ClickColumn(dlg, 1, kList);
+        Texts published = Column(dlg, 6, kList);
         EXPECT_EQ(Texts(published.end() - 2, published.end()), (Texts{L"oem7.inf", L"oem3.inf"})) << "size ascending";
-        ClickColumn(dlg, 1);
-        published = Column(dlg, 6);
+        ClickColumn(dlg, 1, kList);
+        published = Column(dlg, 6, kList);
         EXPECT_EQ(Texts(published.begin(), published.begin() + 2), (Texts{L"oem3.inf", L"oem7.inf"})) << "then descending";
-        ClickColumn(dlg, 6);
-        EXPECT_EQ(Column(dlg, 6), (Texts{L"oem10.inf", L"oem12.inf", L"oem3.inf", L"oem5.inf", L"oem6.inf", L"oem7.inf",
+        ClickColumn(dlg, 6, kList);
+        EXPECT_EQ(Column(dlg, 6, kList), (Texts{L"oem10.inf", L"oem12.inf", L"oem3.inf", L"oem5.inf", L"oem6.inf", L"oem7.inf",
                                          L"oem8.inf", L"oem9.inf"}));
         EXPECT_EQ(Checked(dlg), marked) << "sorting keeps the checks with their rows";
 
         // Refresh collects again and starts over with the first column ascending.
         Click(dlg, IDC_BTN_DRV_REFRESH);
         EXPECT_EQ(tools->Commands(), (Texts{kInventory, kInventory}));
-        EXPECT_EQ(Rows(dlg), 8);
+        EXPECT_EQ(Rows(dlg, kList), 8);
         EXPECT_EQ(Checked(dlg), marked);
-        ClickColumn(dlg, 0);
-        EXPECT_TRUE(SortedNoCase(Column(dlg, 0), true));
-        EXPECT_FALSE(SortedNoCase(Column(dlg, 0), false));
+        ClickColumn(dlg, 0, kList);
+        EXPECT_TRUE(SortedNoCase(Column(dlg, 0, kList), true));
+        EXPECT_FALSE(SortedNoCase(Column(dlg, 0, kList), false));
 
         // Never narrower than it opened; the list follows the window's size.
         RECT window = {};
@@ -271,7 +237,7 @@ TEST_F(DriverStorePage, CollectsOnFirstTimerMarksOlderPackagesAndSorts)
                        SWP_NOMOVE | SWP_NOZORDER);
         RECT client = {}, listRect = {};
         ::GetClientRect(dlg, &client);
-        ::GetWindowRect(ListOf(dlg), &listRect);
+        ::GetWindowRect(ListOf(dlg, kList), &listRect);
         ::MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&listRect), 2);
         EXPECT_EQ(listRect.right - listRect.left, client.right);
         EXPECT_EQ(listRect.bottom, client.bottom);
@@ -301,13 +267,13 @@ TEST_F(DriverStorePage, DeletesCheckedPackagesOneByOneAndKeepsFailures)
         WaitForRows(dlg, 5);
         ASSERT_EQ(Checked(dlg), (NameSet{L"oem1.inf", L"oem4.inf"}));
         // A name of any other form never reaches a command line, whoever checks it.
-        ListOf(dlg).SetCheck(RowOf(dlg, L"oem9.inf & calc.exe"), true);
+        SetChecked(dlg, RowOf(dlg, L"oem9.inf & calc.exe"), true, kList);
 
         ExpectFailedWindow(L"oem1.inf", L"DONE - (result: 5 - 0)");
         Click(dlg, IDC_BTN_DRV_DELETE);
         EXPECT_EQ(tools->Commands(), (Texts{kInventory, L"pnputil -f -d oem1.inf", L"pnputil -f -d oem4.inf"}));
         EXPECT_TRUE(::IsWindowVisible(dlg)) << "after deleting, the page stays";
-        EXPECT_EQ(Rows(dlg), 4);
+        EXPECT_EQ(Rows(dlg, kList), 4);
         EXPECT_EQ(RowOf(dlg, L"oem4.inf"), -1);
         EXPECT_EQ(Checked(dlg), (NameSet{L"oem1.inf", L"oem9.inf & calc.exe"})) << "what was not deleted stays checked";
         EXPECT_EQ(ItemText(dlg, IDC_ST_DRV_STATUS), L"Selected Drivers: 2/4 - 0 bytes / 0 bytes");

@@ -3,7 +3,8 @@
 #include "pages/eventlogs/DlgSysLog.h"
 #include "app/App.h"
 #include "resources/resource.h"
-#include "tests/standin/StandinFixture.h"
+#include "tests/support/PageDriver.h"
+#include "tests/support/StandinWindowTest.h"
 #include "tests/support/WindowActor.h"
 
 #include <gtest/gtest.h>
@@ -17,59 +18,16 @@ using namespace testsupport;
 
 namespace {
 
-typedef std::vector<std::wstring> Texts;
-
 const wchar_t kTitle[] = L"System Logs";
 const wchar_t kExec[] = L"Executing Command...";
 const wchar_t kPrompt[] = L"System Log: set max size";
 const wchar_t kChannels[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WINEVT\\Channels\\";
 
-CListCtrl ListOf(HWND dlg)
-{
-    CListCtrl list;
-    list.Attach(::GetDlgItem(dlg, IDC_LIST_ITEMS));
-    return list;
-}
-
-Texts Column(HWND dlg, int column)
-{
-    CListCtrl list = ListOf(dlg);
-    Texts texts;
-    for (int i = 0; i < list.GetItemCount(); ++i)
-        texts.push_back(list.GetItemText(i, column));
-    return texts;
-}
-
-Texts RowTexts(HWND dlg, int row)
-{
-    CListCtrl list = ListOf(dlg);
-    Texts texts;
-    for (int i = 0; i <= 10; ++i)
-        texts.push_back(list.GetItemText(row, i));
-    return texts;
-}
-
-void SelectMode(HWND dlg, const wchar_t* text)
-{
-    HWND combo = ::GetDlgItem(dlg, IDC_CB_MODE);
-    LRESULT index = ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
-    ASSERT_NE(index, CB_ERR) << "no mode entry";
-    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ::SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_CB_MODE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-}
-
-// The page, not the progress window of its detail pass, which carries the same caption.
+// The page shows up only after reading its channels from the tool and the registry, so it gets
+// twice the usual wait.
 void OnPage(std::function<void(HWND)> action)
 {
-    OnWindow(kTitle, [action](HWND dlg) {
-        if (::GetDlgItem(dlg, IDC_LIST_ITEMS) == nullptr)
-        {
-            OnPage(action);
-            return;
-        }
-        EndDialogOnExit end{dlg, IDOK};
-        action(dlg);
-    }, 30000);
+    OnListPage(kTitle, std::move(action), 30000);
 }
 
 // A command window that fails keeps showing its result until the user closes it.
@@ -83,17 +41,12 @@ void CloseFailedCommand(unsigned exitCode)
     }, 20000);
 }
 
-class SysLogPage : public ::testing::Test
+class SysLogPage : public StandinPageTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
-        ::InitCommonControlsEx(&icc);
-    }
     void SetUp() override
     {
-        tools.reset(new StandinFixture());
+        StandinPageTest::SetUp();
         tools->InstallTool(L"wevtutil.exe");
         theApp.m_strSysDir = tools->SystemFolder() + L"\\";
         theApp.m_pMainDlg = nullptr;
@@ -105,10 +58,9 @@ protected:
     }
     void TearDown() override
     {
-        ClearActions();
         for (const std::wstring& name : made)
             ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, (kChannels + name).c_str());
-        tools.reset();
+        StandinPageTest::TearDown();
     }
 
     void SetEnabled(const std::wstring& name, DWORD value)
@@ -157,7 +109,6 @@ protected:
                      L"wevtutil gl " + Q(L"Gamma"), L"wevtutil gli " + Q(L"Alpha"), L"wevtutil gl " + Q(L"Alpha")};
     }
 
-    std::unique_ptr<StandinFixture> tools;
     std::wstring p;
     std::vector<std::wstring> made;
 };
@@ -188,26 +139,26 @@ TEST_F(SysLogPage, CollectsChannelDetailsThenCleansAndResizesTickedLogs)
 
         // "Clean": logs with records; the keyless channel marked, the disabled one absent.
         EXPECT_EQ(Column(dlg, 0), (Texts{L"* " + p + L"Gamma", p + L"Alpha"}));
-        EXPECT_EQ(RowTexts(dlg, 0), (Texts{L"* " + p + L"Gamma", L"", L"", L"System", L"68 Kb", L"", L"0 bytes", L"5",
+        EXPECT_EQ(RowTexts(dlg, 0, 11), (Texts{L"* " + p + L"Gamma", L"", L"", L"System", L"68 Kb", L"", L"0 bytes", L"5",
                                            L"", L"", L""}));
-        EXPECT_EQ(RowTexts(dlg, 1), (Texts{p + L"Alpha", L"Yes", L"", L"Application", L"1 Mb", L"5%", L"20 Mb", L"1234",
+        EXPECT_EQ(RowTexts(dlg, 1, 11), (Texts{p + L"Alpha", L"Yes", L"", L"Application", L"1 Mb", L"5%", L"20 Mb", L"1234",
                                            L"2021-05-06 09:27:39", L"2023-01-02 03:04:05", L"2023-01-02 03:04:06"}));
         EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 0/2");
-        ListOf(dlg).SetCheck(1, true);
+        SetChecked(dlg, 1, true);
         EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 1/2");
         EXPECT_TRUE(SaveWindowBitmap(dlg, L"system-logs-page.bmp"));
 
         // "Set Max Size": enabled logs, the one without log information with its name only.
         SelectMode(dlg, L"Set Max Size");
         EXPECT_EQ(Column(dlg, 0), (Texts{p + L"Alpha", p + L"Delta"}));
-        EXPECT_EQ(RowTexts(dlg, 1), (Texts{p + L"Delta", L"", L"", L"", L"", L"", L"", L"", L"", L"", L""}));
+        EXPECT_EQ(RowTexts(dlg, 1, 11), (Texts{p + L"Delta", L"", L"", L"", L"", L"", L"", L"", L"", L"", L""}));
         EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 0/2");
         EXPECT_EQ(tools->Commands(), CollectCommands()) << "disabled channels and unusable names cost no run";
         SelectMode(dlg, L"Clean");
         ASSERT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 0/2");
 
         // Clean Alpha: its reload reports no records, so it leaves the view.
-        ListOf(dlg).SetCheck(1, true);
+        SetChecked(dlg, 1, true);
         Scenario(true);
         tools->ClearCommands();
         Click(dlg, IDC_BTN_COMMIT);
@@ -256,7 +207,7 @@ TEST_F(SysLogPage, FailedChannelListLeavesThePageEmptyWithoutDetailPass)
     tools->AddEntry(StandinEntry::Glob(L"*").Exit(77));
     CloseFailedCommand(5);
     OnPage([](HWND dlg) {
-        EXPECT_EQ(ListOf(dlg).GetItemCount(), 0);
+        EXPECT_EQ(Rows(dlg), 0);
         EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 0/0");
     });
     EXPECT_TRUE(TaskSystemLogs());

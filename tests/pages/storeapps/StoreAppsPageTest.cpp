@@ -5,7 +5,8 @@
 #include "pages/storeapps/DlgWsPrvApps.h"
 #include "app/App.h"
 #include "resources/resource.h"
-#include "tests/standin/StandinFixture.h"
+#include "tests/support/PageDriver.h"
+#include "tests/support/StandinWindowTest.h"
 #include "tests/support/WindowActor.h"
 
 #include <gtest/gtest.h>
@@ -18,44 +19,12 @@ using namespace testsupport;
 
 namespace {
 
-typedef std::vector<std::wstring> Texts;
-
 const wchar_t kExec[] = L"Executing Command...";
 const wchar_t kInventory[] = L"powershell -command Get-AppxPackage -AllUsers";
 const wchar_t kRemove[] = L"powershell -command Remove-AppxPackage -AllUsers -Package ";
 const wchar_t kPrvInventory[] = L"powershell -command Get-AppxProvisionedPackage -Online";
 const wchar_t kPrvRemove[] = L"powershell -command Remove-AppxProvisionedPackage -Online -AllUsers -PackageName ";
 const std::string kPub = "abcdefghijklm";
-
-CListCtrl ListOf(HWND dlg)
-{
-    CListCtrl list;
-    list.Attach(::GetDlgItem(dlg, IDC_LIST_ITEMS));
-    return list;
-}
-
-int Rows(HWND dlg)
-{
-    return ListOf(dlg).GetItemCount();
-}
-
-Texts Column(HWND dlg, int column)
-{
-    CListCtrl list = ListOf(dlg);
-    Texts texts;
-    for (int i = 0; i < list.GetItemCount(); ++i)
-        texts.push_back(list.GetItemText(i, column));
-    return texts;
-}
-
-Texts RowTexts(HWND dlg, int row, int columns)
-{
-    CListCtrl list = ListOf(dlg);
-    Texts texts;
-    for (int c = 0; c < columns; ++c)
-        texts.push_back(list.GetItemText(row, c));
-    return texts;
-}
 
 struct ColumnInfo
 {
@@ -95,29 +64,6 @@ Texts ModeTexts(HWND dlg)
     return texts;
 }
 
-// What a user's choice in the combo box sends: the new selection, then CBN_SELCHANGE.
-void SelectMode(HWND dlg, const wchar_t* text)
-{
-    HWND combo = ::GetDlgItem(dlg, IDC_CB_MODE);
-    LRESULT index = ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
-    ASSERT_NE(index, CB_ERR) << "no mode entry";
-    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ::SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_CB_MODE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-}
-
-// A click on a column header arrives at the list view as the header's HDN_ITEMCLICK.
-void ClickColumn(HWND dlg, int column)
-{
-    HWND list = ::GetDlgItem(dlg, IDC_LIST_ITEMS);
-    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
-    NMHEADERW nm = {};
-    nm.hdr.hwndFrom = header;
-    nm.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(header));
-    nm.hdr.code = HDN_ITEMCLICKW;
-    nm.iItem = column;
-    ::SendMessageW(list, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
-}
-
 void CheckRowLabelled(HWND dlg, const std::wstring& label, bool check)
 {
     CListCtrl list = ListOf(dlg);
@@ -142,7 +88,7 @@ void ExpectFailedCommandWindow(const std::wstring& command, const std::wstring& 
             return;
         }
         EndDialogOnExit end{wnd, IDCANCEL};
-        ASSERT_TRUE(PumpUntil([wnd] { return ItemText(wnd, IDCANCEL).rfind(L"DONE - ", 0) == 0; }, 15000));
+        ASSERT_TRUE(WaitForResultLine(wnd));
         EXPECT_EQ(ItemText(wnd, IDCANCEL), result);
         PumpUntil([] { return false; }, 300);
         EXPECT_TRUE(::IsWindowVisible(wnd)) << "a failed command leaves its window open";
@@ -155,37 +101,27 @@ std::wstring W(const std::string& s)
     return Wide(s);
 }
 
-class StoreAppsPages : public ::testing::Test
+class StoreAppsPages : public StandinPageTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
-        ::InitCommonControlsEx(&icc);
-    }
     void SetUp() override
     {
-        tools.reset(new StandinFixture());
+        StandinPageTest::SetUp();
         theApp.m_strPowerShellPath = tools->InstallTool(L"WindowsPowerShell\\v1.0\\powershell.exe");
         theApp.m_pMainDlg = nullptr;
     }
     void TearDown() override
     {
-        ClearActions();
         theApp.m_strPowerShellPath.clear();
-        tools.reset();
+        StandinPageTest::TearDown();
     }
 
-    // Queues `action` for the page with this caption, closing it when the action ends.
+    // Queues `action` for the page with this caption, closing it when the action ends. A page
+    // opens only after its PowerShell inventory, which is slower than the other tools.
     static void OnPage(const std::wstring& caption, std::function<void(HWND)> action)
     {
-        OnWindow(caption, [action](HWND dlg) {
-            EndDialogOnExit end{dlg, IDOK};
-            action(dlg);
-        }, 20000);
+        OnListPage(caption, std::move(action), 20000);
     }
-
-    std::unique_ptr<StandinFixture> tools;
 };
 
 TEST_F(StoreAppsPages, InstalledAppsAreListedByModeAndRemovedExceptUsedOnes)

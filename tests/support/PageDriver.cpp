@@ -1,0 +1,94 @@
+// List view, combo box and header messages that drive a page the way a user's actions would.
+#include "tests/support/PageDriver.h"
+#include "tests/support/WindowActor.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+
+namespace testsupport {
+
+void InitListControls()
+{
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&icc);
+}
+
+CListCtrl ListOf(HWND dlg, int listId)
+{
+    CListCtrl list;
+    list.Attach(::GetDlgItem(dlg, listId));
+    return list;
+}
+
+int Rows(HWND dlg, int listId)
+{
+    return ListOf(dlg, listId).GetItemCount();
+}
+
+Texts Column(HWND dlg, int column, int listId)
+{
+    CListCtrl list = ListOf(dlg, listId);
+    Texts texts;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        texts.push_back(list.GetItemText(i, column));
+    return texts;
+}
+
+Texts RowTexts(HWND dlg, int row, int columns, int listId)
+{
+    CListCtrl list = ListOf(dlg, listId);
+    Texts texts;
+    for (int c = 0; c < columns; ++c)
+        texts.push_back(list.GetItemText(row, c));
+    return texts;
+}
+
+std::vector<bool> Checks(HWND dlg, int listId)
+{
+    CListCtrl list = ListOf(dlg, listId);
+    std::vector<bool> checks;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        checks.push_back(list.GetCheck(i));
+    return checks;
+}
+
+void SetChecked(HWND dlg, int row, bool check, int listId)
+{
+    ListOf(dlg, listId).SetCheck(row, check);
+}
+
+void SelectMode(HWND dlg, const wchar_t* text, int comboId)
+{
+    HWND combo = ::GetDlgItem(dlg, comboId);
+    LRESULT index = ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    ASSERT_NE(index, CB_ERR) << "no mode entry";
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+void ClickColumn(HWND dlg, int column, int listId)
+{
+    HWND list = ::GetDlgItem(dlg, listId);
+    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    NMHEADERW nm = {};
+    nm.hdr.hwndFrom = header;
+    nm.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(header));
+    nm.hdr.code = HDN_ITEMCLICKW;
+    nm.iItem = column;
+    ::SendMessageW(list, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+}
+
+void OnListPage(const std::wstring& caption, std::function<void(HWND)> action, DWORD timeoutMs, int listId)
+{
+    OnWindow(caption, [caption, action, timeoutMs, listId](HWND dlg) {
+        if (::GetDlgItem(dlg, listId) == nullptr)
+        {
+            OnListPage(caption, action, timeoutMs, listId);
+            return;
+        }
+        EndDialogOnExit end{dlg, IDOK};
+        action(dlg);
+    }, timeoutMs);
+}
+
+} // namespace testsupport
