@@ -74,12 +74,12 @@ protected:
         return page.DoModal();
     }
 
-    static std::vector<Spec> Installed(const Texts& labels)
+    static std::vector<RowPlan> Installed(const Texts& labels)
     {
-        std::vector<Spec> specs;
+        std::vector<RowPlan> plans;
         for (size_t i = 0; i < labels.size(); ++i)
-            specs.push_back(Spec{labels[i], static_cast<int>(i) + 1, 1});
-        return specs;
+            plans.push_back(RowPlan{labels[i], static_cast<int>(i) + 1, 1});
+        return plans;
     }
 };
 
@@ -347,7 +347,7 @@ TEST_F(ChecklistPage, CommitLoopKeepsItsRowsWhileMessagesArePumped)
     Run(page, [&page](HWND dlg) {
         HWND combo = ::GetDlgItem(dlg, IDC_CB_MODE);
         page.onCommit = [&page, dlg, combo](TestRow& row) {
-            if (row.m_spec.label != L"alpha")
+            if (row.m_plan.label != L"alpha")
                 return;
             EXPECT_FALSE(::IsWindowEnabled(dlg)) << "the page is disabled for the loop";
             const Texts before = Column(dlg, 0);
@@ -462,7 +462,7 @@ TEST_F(ChecklistCommand, CollectsFromACommandWindowOwnedByThePage)
             reader.GetValue(line, 0, 0);
             if (!line.empty() && line != L" ")
             {
-                new TestRow(p, Spec{line, 0, 1});
+                new TestRow(p, RowPlan{line, 0, 1});
                 ++p.m_nItemCount;
             }
         }

@@ -1,4 +1,4 @@
-// A checklist page and row made for the tests: rows from a list of specs, a journal of every
+// A checklist page and row made for the tests: rows from a list of plans, a journal of every
 // call the checklist makes, and hooks that let a test act in the middle of a detail or commit.
 #pragma once
 
@@ -19,7 +19,7 @@ const TModeDef kModes[] = {{L"Zeta all", MODE_ALL}, {L"Installed only", MODE_INS
 const TColumnDef kColumns[] = {{L"Name", 0}, {L"Size", 1}, {L"State", 0}};
 const wchar_t kTitle[] = L"Checklist Test";
 
-struct Spec
+struct RowPlan
 {
     std::wstring label;
     int number;
@@ -44,7 +44,7 @@ class TestRow;
 class TestPage : public CDlgList
 {
 public:
-    explicit TestPage(std::vector<Spec> specs, bool detailPass = true) : CDlgList(nullptr), m_specs(std::move(specs))
+    explicit TestPage(std::vector<RowPlan> plans, bool detailPass = true) : CDlgList(nullptr), m_plans(std::move(plans))
     {
         m_strTitle = kTitle;
         m_strNoun = L"rows";
@@ -67,48 +67,48 @@ public:
     bool IsItemShown(int mode, CDlgListItem* item) override;
     bool CommitItem(int mode, CDlgListItem* item, int param) override;
 
-    std::vector<Spec> m_specs;
+    std::vector<RowPlan> m_plans;
     Journal journal;
     bool collectResult = true;
     bool prepareResult = true;
     std::wstring failOn;                                  // CommitItem fails on this label
-    std::function<bool(TestPage&)> collect;               // replaces the spec collection
+    std::function<bool(TestPage&)> collect;               // replaces the plan collection
     std::function<void(TestRow&)> onDetails, onCommit;    // run inside LoadDetails / CommitItem
 };
 
 class TestRow : public CDlgListItem
 {
 public:
-    TestRow(TestPage& page, const Spec& spec) : CDlgListItem(&page.m_pItems), m_page(page), m_spec(spec)
+    TestRow(TestPage& page, const RowPlan& plan) : CDlgListItem(&page.m_pItems), m_page(page), m_plan(plan)
     {
-        m_strKey = spec.label;
+        m_strKey = plan.label;
     }
     ~TestRow() override { ++m_page.journal.destroyed; }
 
     void LoadDetails(CDlgList*) override
     {
-        m_page.journal.details.push_back(m_spec.label);
+        m_page.journal.details.push_back(m_plan.label);
         if (m_page.onDetails)
             m_page.onDetails(*this);
     }
     int Compare(int column, CDlgListItem* other) override
     {
-        const Spec& o = static_cast<TestRow*>(other)->m_spec;
+        const RowPlan& o = static_cast<TestRow*>(other)->m_plan;
         if (column == 1)
-            return m_spec.number < o.number ? -1 : (m_spec.number > o.number ? 1 : 0);
-        if (column == 2 && m_spec.state != o.state)
-            return m_spec.state > o.state ? -1 : 1;   // "installed" before "missing"
-        return m_spec.label.compare(o.label);
+            return m_plan.number < o.number ? -1 : (m_plan.number > o.number ? 1 : 0);
+        if (column == 2 && m_plan.state != o.state)
+            return m_plan.state > o.state ? -1 : 1;   // "installed" before "missing"
+        return m_plan.label.compare(o.label);
     }
-    void GetLabel(std::wstring& out) override { out = m_spec.label; }
+    void GetLabel(std::wstring& out) override { out = m_plan.label; }
     void FillRow(CListCtrl* list, int row) override
     {
-        list->SetItemText(row, 1, std::to_wstring(m_spec.number).c_str());
-        list->SetItemText(row, 2, m_spec.state ? L"installed" : L"missing");
+        list->SetItemText(row, 1, std::to_wstring(m_plan.number).c_str());
+        list->SetItemText(row, 2, m_plan.state ? L"installed" : L"missing");
     }
 
     TestPage& m_page;
-    Spec m_spec;
+    RowPlan m_plan;
 };
 
 inline bool TestPage::Collect()
@@ -116,9 +116,9 @@ inline bool TestPage::Collect()
     ++journal.collects;
     if (collect)
         return collect(*this);
-    for (const Spec& spec : m_specs)
+    for (const RowPlan& plan : m_plans)
     {
-        new TestRow(*this, spec);
+        new TestRow(*this, plan);
         ++m_nItemCount;
     }
     return collectResult;
@@ -127,25 +127,25 @@ inline bool TestPage::Collect()
 inline bool TestPage::IsItemShown(int mode, CDlgListItem* item)
 {
     ++journal.shownCalls;
-    const int state = static_cast<TestRow*>(item)->m_spec.state;
+    const int state = static_cast<TestRow*>(item)->m_plan.state;
     return mode == MODE_ALL || (mode == MODE_INSTALLED && state == 1) || (mode == MODE_MISSING && state == 0);
 }
 
 inline bool TestPage::CommitItem(int mode, CDlgListItem* item, int param)
 {
     TestRow* row = static_cast<TestRow*>(item);
-    journal.committed.push_back(row->m_spec.label);
+    journal.committed.push_back(row->m_plan.label);
     journal.commitParam = param;
     if (onCommit)
         onCommit(*row);
-    if (row->m_spec.label == failOn)
+    if (row->m_plan.label == failOn)
         return false;
     if (mode == MODE_INSTALLED)
-        row->m_spec.state = 0;
+        row->m_plan.state = 0;
     else if (mode == MODE_MISSING)
-        row->m_spec.state = 1;
+        row->m_plan.state = 1;
     else
-        row->m_spec.number += 1000;
+        row->m_plan.number += 1000;
     return true;
 }
 
