@@ -479,24 +479,9 @@ bool CDlgList::RunSilent(TLineReader* out, const std::wstring& program, const st
         return false;
     if (out == nullptr)
         return true;
-    if (!runner->m_pOutput)
-        return false;
-
-    int bytes = 0;
-    {
-        TSysLockGuard lock(runner->m_cs);
-        bytes = runner->m_pOutput->m_nBytes;
-    }
-    if (bytes == 0)
-        return false;
     TVoid copy;
-    bool copied = false;
-    {
-        TSysLockGuard lock(runner->m_cs);
-        copied = runner->m_pOutput->CopyOut(&copy, 0, 0);
-    }
-    if (!copied)
-        return false;   // out of memory: no text is not the tool's answer
+    if (!runner->CopyCaptured(&copy))
+        return false;   // nothing captured, or out of memory: no text is not the tool's answer
     out->Reset(copy.ToAnsiText());
     return true;
 }

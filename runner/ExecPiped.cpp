@@ -64,6 +64,21 @@ TExecPiped::~TExecPiped()
     Stop(500);
 }
 
+bool TExecPiped::CopyCaptured(TVoid* out)
+{
+    if (!m_pOutput || out == nullptr)
+        return false;
+    int bytes = 0;
+    {
+        TSysLockGuard lock(m_cs);
+        bytes = m_pOutput->m_nBytes;
+    }
+    if (bytes < 1)
+        return false;
+    TSysLockGuard lock(m_cs);
+    return m_pOutput->CopyOut(out, 0, bytes);
+}
+
 bool TExecPiped::ReadPass(HANDLE pipe, bool* readSomething)
 {
     char buffer[READ_SIZE];

@@ -21,6 +21,10 @@ public:
 
     DWORD Execute() override;
 
+    // Everything captured so far, copied into `out`: the count read under the lock, then the
+    // bytes copied under the lock taken anew. False when nothing was captured or the copy failed.
+    bool CopyCaptured(TVoid* out);
+
     DWORD m_dwLastError = 0;   // error of a failed pipe, process or worker-thread creation
     DWORD m_dwExitCode = 0;    // the child's exit code; STILL_ACTIVE after a cancel while it runs
     DWORD m_dwElapsedMs = 0;   // from just before the child's creation until its handles are closed

@@ -235,22 +235,8 @@ bool CDlgSysLogItem::RunHidden(const std::wstring& program, const std::wstring& 
         runner->Stop(kHiddenStopMs);
     // The worker has ended. Launch error and exit code are not asked: a tool that fails or
     // runs too long may still have printed what we look for.
-    if (!runner->m_pOutput)
-        return false;
-    int bytes = 0;
-    {
-        TSysLockGuard lock(runner->m_cs);
-        bytes = runner->m_pOutput->m_nBytes;
-    }
-    if (bytes < 1)
-        return false;
     TVoid copy;
-    bool copied = false;
-    {
-        TSysLockGuard lock(runner->m_cs);
-        copied = runner->m_pOutput->CopyOut(&copy, 0, 0);
-    }
-    if (!copied)
+    if (!runner->CopyCaptured(&copy))
         return false;
     text = copy.ToAnsiText();
     return !text.empty();
