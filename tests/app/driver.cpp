@@ -1,6 +1,8 @@
 // Drives the real program from outside, as a user would, and checks what it shows.
 //   vantrel_driver refusal PROGRAM   - expects only the WOW64 refusal box, then exit code 0
 //   vantrel_driver main PROGRAM      - expects the main dialog, closes it with Esc, expects the end
+//   vantrel_driver safemode PROGRAM  - walks "Safe Mode" with the keyboard, answers YES, waits for
+//                                      the command window's result line, then closes everything
 // Prints what it saw and exits 0 when everything matched, 1 otherwise.
 #include <windows.h>
 #include <commctrl.h>
@@ -168,6 +170,73 @@ int MainDialog(const std::wstring& program)
     return g_failures ? 1 : 0;
 }
 
+void Key(HWND target, UINT vk)
+{
+    ::PostMessageW(target, WM_KEYDOWN, vk, 1);
+    ::PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+    ::Sleep(150);
+}
+
+bool WaitText(HWND wnd, const std::wstring& prefix, DWORD ms)
+{
+    DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < ms)
+    {
+        if (TextOf(wnd).compare(0, prefix.size(), prefix) == 0)
+            return true;
+        ::Sleep(100);
+    }
+    return false;
+}
+
+int SafeMode(const std::wstring& program)
+{
+    PROCESS_INFORMATION pi = {};
+    if (!Start(program, pi))
+    {
+        std::printf("FAIL: cannot start the program (%lu)\n", ::GetLastError());
+        return 1;
+    }
+    HWND dlg = WaitWindowOf(pi.hProcess, pi.dwProcessId, L"Sys_Vantrel32 - v", true, 30000);
+    Check(dlg != nullptr, "the main dialog appears");
+    if (dlg != nullptr)
+    {
+        // Rows are inserted at the top, so index order is the table backwards; Wine shows no
+        // groups, so "Safe Mode" is five rows below the first.
+        HWND list = ::GetDlgItem(dlg, 1000);
+        Key(list, VK_HOME);
+        for (int i = 0; i < 5; ++i)
+            Key(list, VK_DOWN);
+        HWND start = ::GetDlgItem(dlg, 1002);
+        Check(WaitText(::GetDlgItem(dlg, 1001), L" Turns safe mode on or off", 5000), "Safe Mode's description shows");
+        Check(WaitText(start, L"Let's Start It!!!", 5000) && ::IsWindowEnabled(start), "the task is available");
+        Key(list, VK_RETURN);   // the default button starts the task
+
+        HWND prompt = WaitWindowOf(pi.hProcess, pi.dwProcessId, L"Sys_Vantrel32", false, 15000);
+        Check(prompt != nullptr, "the YES/NO prompt appears");
+        if (prompt != nullptr)
+            ::PostMessageW(prompt, TDM_CLICK_BUTTON, 1000000, 0);
+
+        HWND exec = WaitWindowOf(pi.hProcess, pi.dwProcessId, L"Executing Command...", false, 15000);
+        Check(exec != nullptr, "the command window appears");
+        if (exec != nullptr)
+        {
+            HWND cancel = ::GetDlgItem(exec, IDCANCEL);
+            Check(WaitText(cancel, L"DONE - (result: 0 - 0)", 15000), "the command ends with exit code 0");
+            Check(TextOf(::GetDlgItem(exec, 1002)) == L"The operation completed successfully.\r\n",
+                  "its output is shown");
+            ::PostMessageW(cancel, BM_CLICK, 0, 0);
+            DWORD t = ::GetTickCount();
+            while (::IsWindow(exec) && ::IsWindowVisible(exec) && ::GetTickCount() - t < 10000)
+                ::Sleep(100);
+            Check(!::IsWindowVisible(exec), "the command window closes");
+        }
+        Key(list, VK_ESCAPE);
+    }
+    Finish(pi, 15000);
+    return g_failures ? 1 : 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -175,7 +244,7 @@ int wmain(int argc, wchar_t** argv)
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc != 3)
     {
-        std::printf("usage: vantrel_driver refusal|main PROGRAM\n");
+        std::printf("usage: vantrel_driver refusal|main|safemode PROGRAM\n");
         return 2;
     }
     std::wstring mode = argv[1];
@@ -183,6 +252,8 @@ int wmain(int argc, wchar_t** argv)
         return Refusal(argv[2]);
     if (mode == L"main")
         return MainDialog(argv[2]);
+    if (mode == L"safemode")
+        return SafeMode(argv[2]);
     std::printf("unknown mode\n");
     return 2;
 }
