@@ -40,6 +40,7 @@ void CDlgExecute::DoDataExchange(CDataExchange* pDX)
 BOOL CDlgExecute::OnInitDialog()
 {
     CDialogEx::OnInitDialog();
+    m_bOpened = true;
 
     HFONT font = theApp.m_font.GetSafeHandle();
     m_edCommand.SetFont(font, false);
@@ -96,16 +97,20 @@ int CDlgExecute::CollapseCR(unsigned char* block, int size, int from)
 
 void CDlgExecute::UpdateOutput()
 {
-    m_pRunner->m_cs.Lock();
-    int available = m_pRunner->m_pOutput ? m_pRunner->m_pOutput->m_nBytes : 0;
-    m_pRunner->m_cs.Unlock();
+    int available = 0;
+    {
+        TSysLockGuard lock(m_pRunner->m_cs);
+        available = m_pRunner->m_pOutput ? m_pRunner->m_pOutput->m_nBytes : 0;
+    }
     if (available == m_nTaken)
         return;
 
     TVoid fresh;
-    m_pRunner->m_cs.Lock();
-    bool copied = m_pRunner->m_pOutput && m_pRunner->m_pOutput->CopyOut(&fresh, m_nTaken, 0);
-    m_pRunner->m_cs.Unlock();
+    bool copied = false;
+    {
+        TSysLockGuard lock(m_pRunner->m_cs);
+        copied = m_pRunner->m_pOutput && m_pRunner->m_pOutput->CopyOut(&fresh, m_nTaken, 0);
+    }
     if (!copied)
         return;
     m_nTaken += fresh.m_nSize;
@@ -124,6 +129,11 @@ void CDlgExecute::UpdateOutput()
 
     m_strOutput = m_rawOutput.ToText();
     m_edOutput.SetWindowText(m_strOutput);
+}
+
+bool CDlgExecute::Succeeded() const
+{
+    return m_bOpened && !m_pRunner->IsRunning() && m_pRunner->m_dwLastError == 0 && m_pRunner->m_dwExitCode == 0;
 }
 
 void CDlgExecute::OnTimer(UINT_PTR id)

@@ -36,8 +36,14 @@ public:
     CEdit m_edCommand;
     CEdit m_edOutput;
     std::wstring m_strOutput;
+    bool m_bOpened = false;   // the modal run reached the window's initialisation
 
     void UpdateOutput();
+
+    // Launch error and exit code both 0, read after the modal run. A window that never opened
+    // started no runner, and a runner still going has no results yet: neither may pass for the
+    // zero results of a success.
+    bool Succeeded() const;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -456,11 +456,8 @@ bool CDlgList::RunWithDialog(TLineReader* out, const std::wstring& program, cons
     if (program.empty())
         return false;
     std::unique_ptr<CDlgExecute> dlg(new CDlgExecute(this, program, commandLine, flags));
-    const INT_PTR shown = dlg->DoModal();
-    // A window that never opened never started its runner; a runner still running has no results.
-    // Neither may read as the zero results of a success.
-    bool result = shown != -1 && !dlg->m_pRunner->IsRunning() && dlg->m_pRunner->m_dwLastError == 0 &&
-                  dlg->m_pRunner->m_dwExitCode == 0;
+    dlg->DoModal();
+    const bool result = dlg->Succeeded();
     if (result && out != nullptr)
         out->Reset(dlg->m_strOutput);
     return result;

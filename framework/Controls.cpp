@@ -1,17 +1,6 @@
 // Control wrapper methods that need a structure or a buffer.
 #include "framework/Controls.h"
 
-std::wstring CComboBox::GetLBText(int index) const
-{
-    LRESULT len = SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
-    if (len == CB_ERR || len <= 0)
-        return std::wstring();
-    std::wstring text(static_cast<size_t>(len) + 1, L'\0');
-    LRESULT got = SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return text;
-}
-
 int CListCtrl::InsertColumn(int index, const wchar_t* heading, int format, int width) const
 {
     LVCOLUMNW col = {};
@@ -88,12 +77,4 @@ bool CListCtrl::SetItemState(int item, UINT state, UINT mask) const
     lvi.state = state;
     lvi.stateMask = mask;
     return SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)) != 0;
-}
-
-int CListCtrl::FindItemByData(LPARAM data) const
-{
-    LVFINDINFOW find = {};
-    find.flags = LVFI_PARAM;
-    find.lParam = data;
-    return static_cast<int>(SendMessage(LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
 }

@@ -25,14 +25,6 @@ public:
         if (!noScroll)
             SendMessage(EM_SCROLLCARET);
     }
-    void ReplaceSel(const wchar_t* text, bool canUndo = false) const
-    {
-        SendMessage(EM_REPLACESEL, canUndo, reinterpret_cast<LPARAM>(text));
-    }
-    void SetLimitText(UINT max) const { SendMessage(EM_SETLIMITTEXT, max); }
-    int GetLineCount() const { return static_cast<int>(SendMessage(EM_GETLINECOUNT)); }
-    void LineScroll(int lines, int chars = 0) const { SendMessage(EM_LINESCROLL, chars, lines); }
-    bool SetReadOnly(bool readOnly = true) const { return SendMessage(EM_SETREADONLY, readOnly) != 0; }
 };
 
 class CComboBox : public CWnd
@@ -51,7 +43,6 @@ public:
     int SetCurSel(int index) const { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index))); }
     int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
     void ResetContent() const { SendMessage(CB_RESETCONTENT); }
-    std::wstring GetLBText(int index) const;
 };
 
 class CProgressCtrl : public CWnd
@@ -59,9 +50,7 @@ class CProgressCtrl : public CWnd
 public:
     // The 16-bit range message: bounds above 65535 do not fit.
     void SetRange(short lower, short upper) const { SendMessage(PBM_SETRANGE, 0, MAKELPARAM(lower, upper)); }
-    void SetRange32(int lower, int upper) const { SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(lower), upper); }
     int SetPos(int pos) const { return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(pos))); }
-    int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
     int SetStep(int step) const { return static_cast<int>(SendMessage(PBM_SETSTEP, static_cast<WPARAM>(step))); }
     int StepIt() const { return static_cast<int>(SendMessage(PBM_STEPIT)); }
 };
@@ -75,14 +64,11 @@ public:
         return static_cast<DWORD>(SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(style)));
     }
     bool EnableGroupView(bool enable) const { return SendMessage(LVM_ENABLEGROUPVIEW, enable) >= 0; }
-    bool IsGroupViewEnabled() const { return SendMessage(LVM_ISGROUPVIEWENABLED) != 0; }
     int InsertGroup(int index, LVGROUP* group) const
     {
         return static_cast<int>(SendMessage(LVM_INSERTGROUP, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(group)));
     }
-    int GetGroupCount() const { return static_cast<int>(SendMessage(LVM_GETGROUPCOUNT)); }
     int InsertColumn(int index, const wchar_t* heading, int format, int width) const;
-    bool DeleteColumn(int index) const { return SendMessage(LVM_DELETECOLUMN, static_cast<WPARAM>(index)) != 0; }
     int SetColumnWidth(int index, int width) const
     {
         return static_cast<int>(SendMessage(LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index), width));
@@ -113,8 +99,6 @@ public:
     {
         return static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(start), flags));
     }
-    int GetSelectionMark() const { return static_cast<int>(SendMessage(LVM_GETSELECTIONMARK)); }
-    int FindItemByData(LPARAM data) const;
     bool SortItems(PFNLVCOMPARE compare, LPARAM data) const
     {
         return SendMessage(LVM_SORTITEMS, static_cast<WPARAM>(data), reinterpret_cast<LPARAM>(compare)) != 0;

@@ -40,7 +40,6 @@ public:
     virtual bool Create(UINT idTemplate, CWnd* parent = nullptr);   // modeless
     void EndDialog(int result);
     bool UpdateData(bool save = true);
-    bool IsModal() const { return m_bModal; }
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;

@@ -16,15 +16,10 @@ public:
     operator HWND() const { return m_hWnd; }
 
     void Attach(HWND hWnd) { m_hWnd = hWnd; }
-    HWND Detach() { HWND h = m_hWnd; m_hWnd = nullptr; return h; }
 
     LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const
     {
         return ::SendMessageW(m_hWnd, msg, wParam, lParam);
-    }
-    bool PostMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const
-    {
-        return ::PostMessageW(m_hWnd, msg, wParam, lParam) != FALSE;
     }
 
     void SetWindowText(const std::wstring& text) const { ::SetWindowTextW(m_hWnd, text.c_str()); }
@@ -54,7 +49,6 @@ public:
     }
     bool ScreenToClient(RECT* rc) const;
     bool Invalidate(bool erase = true) const { return ::InvalidateRect(m_hWnd, nullptr, erase) != FALSE; }
-    bool UpdateWindow() const { return ::UpdateWindow(m_hWnd) != FALSE; }
     HWND SetFocus() const { return ::SetFocus(m_hWnd); }
 
     UINT_PTR SetTimer(UINT_PTR id, UINT ms) const { return ::SetTimer(m_hWnd, id, ms, nullptr); }

@@ -1,6 +1,7 @@
 // Time of one checklist fill (mode test, filter pass, sorted insertion, column sizing) for
 // 1 000, 10 000 and 50 000 rows in one run, printed with the ratios between the sizes.
 #include "dialogs/DlgList.h"
+#include "bench/BenchClock.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -13,18 +14,6 @@ namespace {
 
 const TColumnDef kColumns[] = {{L"Name", 0}, {L"Size", 1}};
 const TModeDef kModes[] = {{L"All", 0}};
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 class BenchRow : public CDlgListItem
 {
@@ -73,16 +62,16 @@ protected:
     BOOL OnInitDialog() override
     {
         CDlgList::OnInitDialog();   // collects and fills once; the timed fills follow
-        double t0 = Now();
+        double t0 = NowSeconds();
         FillList();
-        m_plain = Now() - t0;
+        m_plain = NowSeconds() - t0;
         m_shownPlain = m_list.GetItemCount();
         // A filter that keeps about one row in ten, so the filter pass runs over every label.
         ::SetDlgItemTextW(m_hWnd, 1021, L"package1");
         KillTimer(1);
-        t0 = Now();
+        t0 = NowSeconds();
         FillList();
-        m_filtered = Now() - t0;
+        m_filtered = NowSeconds() - t0;
         m_shownFiltered = m_list.GetItemCount();
         EndDialog(IDOK);
         return TRUE;

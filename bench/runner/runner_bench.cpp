@@ -2,6 +2,7 @@
 // exit to the worker's end, and the page buffer's committed memory against the bytes it holds.
 // Every figure is a ratio (or a time) measured in this one run; nothing here is a pass/fail test.
 #include <windows.h>
+#include "bench/BenchClock.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -28,10 +29,7 @@ std::wstring BinDir()
 
 double NowMs()
 {
-    LARGE_INTEGER now, freq;
-    ::QueryPerformanceCounter(&now);
-    ::QueryPerformanceFrequency(&freq);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(freq.QuadPart);
+    return 1000.0 * NowSeconds();
 }
 
 double Median(std::vector<double> v)

@@ -171,11 +171,8 @@ bool CDlgSysCapsOnDemand::CommitItem(int mode, CDlgListItem* item, int)
     if (theApp.m_strDismPath.empty())
         return false;
     std::unique_ptr<CDlgExecute> dlg(new CDlgExecute(this, theApp.m_strDismPath, commandLine, flags));
-    const INT_PTR shown = dlg->DoModal();
-    // A window that never opened ran nothing, and a runner still going has no results yet: neither
-    // may pass for the zero results of a success.
-    return shown != -1 && !dlg->m_pRunner->IsRunning() && dlg->m_pRunner->m_dwLastError == 0 &&
-           dlg->m_pRunner->m_dwExitCode == 0;
+    dlg->DoModal();
+    return dlg->Succeeded();
 }
 
 bool TaskCapabilitiesOnDemand()

@@ -297,10 +297,8 @@ bool CDlgWsApps::RunRemoval(CWnd* parent, const std::wstring& commandLine)
         return false;
     std::unique_ptr<CDlgExecute> dlg(
         new CDlgExecute(parent, theApp.m_strPowerShellPath, commandLine, EXEC_CLOSE_ON_SUCCESS | EXEC_HIDE_CONSOLE | EXEC_COLLAPSE_CR));
-    const INT_PTR shown = dlg->DoModal();
-    // A window that never opened never started its runner: its zero results are no success.
-    return shown != -1 && !dlg->m_pRunner->IsRunning() && dlg->m_pRunner->m_dwLastError == 0 &&
-           dlg->m_pRunner->m_dwExitCode == 0;
+    dlg->DoModal();
+    return dlg->Succeeded();
 }
 
 bool IsPowerShellPresentWin10()

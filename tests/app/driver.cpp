@@ -98,7 +98,18 @@ bool Start(const std::wstring& program, PROCESS_INFORMATION& pi)
     std::wstring cmd = L"\"" + program + L"\" ignored-argument";
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
-    return ::CreateProcessW(program.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != FALSE;
+    if (::CreateProcessW(program.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return true;
+    std::printf("FAIL: cannot start the program (%lu)\n", ::GetLastError());
+    return false;
+}
+
+// A key press as the focused control gets it; the dialog manager sees it in the modal loop.
+void Key(HWND target, UINT vk)
+{
+    ::PostMessageW(target, WM_KEYDOWN, vk, 1);
+    ::PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+    ::Sleep(150);
 }
 
 DWORD Finish(PROCESS_INFORMATION& pi, DWORD ms)
@@ -120,10 +131,7 @@ int Refusal(const std::wstring& program)
 {
     PROCESS_INFORMATION pi = {};
     if (!Start(program, pi))
-    {
-        std::printf("FAIL: cannot start the program (%lu)\n", ::GetLastError());
         return 1;
-    }
     HWND box = WaitWindowOf(pi.hProcess, pi.dwProcessId, L"SysVantrel32", false, 30000);
     Check(box != nullptr, "a box captioned \"SysVantrel32\" appears");
     if (box != nullptr)
@@ -149,10 +157,7 @@ int MainDialog(const std::wstring& program)
 {
     PROCESS_INFORMATION pi = {};
     if (!Start(program, pi))
-    {
-        std::printf("FAIL: cannot start the program (%lu)\n", ::GetLastError());
         return 1;
-    }
     HWND dlg = WaitWindowOf(pi.hProcess, pi.dwProcessId, L"Sys_Vantrel32 - v", true, 30000);
     Check(dlg != nullptr, "the main dialog appears");
     if (dlg != nullptr)
@@ -162,19 +167,11 @@ int MainDialog(const std::wstring& program)
         HWND list = ::GetDlgItem(dlg, 1000);
         Check(list != nullptr && ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 21, "the task list has 21 rows");
         // Esc reaches the list, which has the focus; the dialog manager turns it into cancel.
-        ::PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
-        ::PostMessageW(list, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+        Key(list, VK_ESCAPE);
     }
     // Finish counts a program that is still running after Esc as a failure.
     Finish(pi, 15000);
     return g_failures ? 1 : 0;
-}
-
-void Key(HWND target, UINT vk)
-{
-    ::PostMessageW(target, WM_KEYDOWN, vk, 1);
-    ::PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
-    ::Sleep(150);
 }
 
 bool WaitText(HWND wnd, const std::wstring& prefix, DWORD ms)
@@ -193,10 +190,7 @@ int SafeMode(const std::wstring& program)
 {
     PROCESS_INFORMATION pi = {};
     if (!Start(program, pi))
-    {
-        std::printf("FAIL: cannot start the program (%lu)\n", ::GetLastError());
         return 1;
-    }
     HWND dlg = WaitWindowOf(pi.hProcess, pi.dwProcessId, L"Sys_Vantrel32 - v", true, 30000);
     Check(dlg != nullptr, "the main dialog appears");
     if (dlg != nullptr)

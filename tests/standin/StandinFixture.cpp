@@ -1,33 +1,17 @@
 // Test support for the stand-in system tools: folders, copies, scenario writing, log reading.
 #include "StandinFixture.h"
+#include "Scenario.h"
 
 #include <stdexcept>
 
 namespace {
 
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return std::string();
-    int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(size_t(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Wide(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring out(size_t(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &out[0], n);
-    return out;
-}
+using standin::FromUtf8;
+using standin::ToUtf8;
 
 [[noreturn]] void Throw(const std::string& what, const std::wstring& path, DWORD error = ::GetLastError())
 {
-    throw std::runtime_error("standin fixture: " + what + " " + Utf8(path) + " (error " + std::to_string(error) + ")");
+    throw std::runtime_error("standin fixture: " + what + " " + ToUtf8(path) + " (error " + std::to_string(error) + ")");
 }
 
 bool Exists(const std::wstring& path)
@@ -96,14 +80,14 @@ std::string CheckOneLine(const std::string& text, const char* what)
 StandinEntry StandinEntry::Exact(const std::wstring& command)
 {
     StandinEntry e;
-    e.m_match = "match: " + CheckOneLine(Utf8(command), "command line");
+    e.m_match = "match: " + CheckOneLine(ToUtf8(command), "command line");
     return e;
 }
 
 StandinEntry StandinEntry::Glob(const std::wstring& pattern)
 {
     StandinEntry e;
-    e.m_match = "match-glob: " + CheckOneLine(Utf8(pattern), "pattern");
+    e.m_match = "match-glob: " + CheckOneLine(ToUtf8(pattern), "pattern");
     return e;
 }
 
@@ -121,13 +105,13 @@ StandinEntry& StandinEntry::Stderr(const std::string& bytes)
 
 StandinEntry& StandinEntry::StdoutFile(const std::wstring& name)
 {
-    m_ops.push_back({"stdout-file", CheckOneLine(Utf8(name), "file name"), false});
+    m_ops.push_back({"stdout-file", CheckOneLine(ToUtf8(name), "file name"), false});
     return *this;
 }
 
 StandinEntry& StandinEntry::StderrFile(const std::wstring& name)
 {
-    m_ops.push_back({"stderr-file", CheckOneLine(Utf8(name), "file name"), false});
+    m_ops.push_back({"stderr-file", CheckOneLine(ToUtf8(name), "file name"), false});
     return *this;
 }
 
@@ -186,7 +170,7 @@ std::wstring StandinFixture::StandinExePath()
     }
 #ifdef VANTREL_STANDIN_EXE
     // The build gives a drive-letter path with forward slashes; Wine maps the Unix root to Z:.
-    std::wstring built = Wide(VANTREL_STANDIN_EXE);
+    std::wstring built = FromUtf8(VANTREL_STANDIN_EXE);
     for (wchar_t& c : built) {
         if (c == L'/')
             c = L'\\';
@@ -280,7 +264,7 @@ void StandinFixture::AddEntry(const StandinEntry& entry)
         std::string value = op.value;
         if (op.ownBytes) {
             value = "bytes-" + std::to_string(++m_fileCount) + ".bin";
-            WriteScenarioFile(Wide(value), op.value);
+            WriteScenarioFile(FromUtf8(value), op.value);
         }
         text += op.directive + ": " + value + "\r\n";
     }
@@ -316,7 +300,7 @@ std::vector<std::wstring> StandinFixture::Commands() const
         size_t end = bytes.find("\r\n", pos);
         if (end == std::string::npos)
             end = bytes.size();
-        lines.push_back(Wide(bytes.substr(pos, end - pos)));
+        lines.push_back(FromUtf8(bytes.substr(pos, end - pos)));
         pos = end + 2;
     }
     return lines;
