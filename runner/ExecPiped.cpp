@@ -92,8 +92,10 @@ bool TExecPiped::ReadPass(HANDLE pipe, bool* readSomething)
             return true;
         *readSomething = true;
         m_cs.Lock();
-        // A failed append loses only this read; the next one tries again with a fresh page.
-        m_pOutput->Append(buffer, static_cast<int>(got));
+        // A failed append loses this read; the next one tries again with a fresh page, but the
+        // capture now has a hole, and owners must know it.
+        if (!m_pOutput->Append(buffer, static_cast<int>(got)))
+            m_bOutputLost = true;
         // The flag is read while the lock is held anyway: a child that writes faster than we read
         // would otherwise keep this pass going, and the cancel unseen, for as long as it writes.
         const bool cancelled = m_bCancel != CANCEL_NONE;

@@ -28,6 +28,9 @@ public:
     DWORD m_dwLastError = 0;   // error of a failed pipe, process or worker-thread creation
     DWORD m_dwExitCode = 0;    // the child's exit code; STILL_ACTIVE after a cancel while it runs
     DWORD m_dwElapsedMs = 0;   // from just before the child's creation until its handles are closed
+    // Some read could not be stored: the capture has a hole, so the run must not count as a success.
+    // Written by the worker under m_cs; owners read it under m_cs, or without it once the worker ended.
+    bool m_bOutputLost = false;
     bool m_bHideWindow = false;
     std::wstring m_strApplication;
     std::wstring m_strCommandLine;
