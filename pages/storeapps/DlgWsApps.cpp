@@ -4,9 +4,11 @@
 #include "app/DlgMain.h"
 #include "app/Tasks.h"
 #include "dialogs/DlgExecute.h"
+#include "pages/storeapps/NameSearch.h"
 
 #include <windows.h>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -37,7 +39,9 @@ const TPrefix ProtectedAppPrefixes[] = {
     {22, L"Microsoft.WindowsStore"},
 };
 
-const wchar_t kInventoryCommand[] = L"powershell -command Get-AppxPackage -AllUsers";
+// Without the enumeration limit, the list view cuts a collection after four entries ("...}"), and
+// the fifth and later dependencies would not count.
+const wchar_t kInventoryCommand[] = L"powershell -command $FormatEnumerationLimit=-1; Get-AppxPackage -AllUsers";
 const wchar_t kRemoveCommand[] = L"powershell -command Remove-AppxPackage -AllUsers -Package ";
 
 // The tool prints every key left-justified in 23 columns, then ": "; values start at column 25.
@@ -199,39 +203,46 @@ void CDlgWsApps::MarkUsedPackages(CDlgListItem* head)
     for (CDlgListItem* item = head; item != nullptr; item = item->m_pNext)
         rows.push_back(static_cast<CDlgWsAppsItem*>(item));
 
-    // Pass A: named in another package's dependencies.
-    for (CDlgWsAppsItem* x : rows)
+    // Pass A: named in another package's dependencies. The names are sought inside the
+    // dependency texts (case for case, anywhere in them), all names in one pass over each text:
+    // a system holds thousands of packages, and name against text, pair by pair, froze the page.
+    std::vector<size_t> candidates;
+    std::vector<const std::wstring*> names;
+    for (size_t i = 0; i < rows.size(); ++i)
     {
-        if ((x->m_nFlags & (APP_USED | APP_HIDDEN)) || x->m_strKey.empty())
+        if ((rows[i]->m_nFlags & (APP_USED | APP_HIDDEN)) || rows[i]->m_strKey.empty())
             continue;
-        for (CDlgWsAppsItem* y : rows)
-        {
-            if (y != x && (y->m_nFlags & APP_HAS_DEPENDENCIES) && y->m_strDependencies.find(x->m_strKey) != std::wstring::npos)
-            {
-                x->m_nFlags |= APP_USED;
-                break;
-            }
-        }
+        candidates.push_back(i);
+        names.push_back(&rows[i]->m_strKey);
+    }
+    if (!candidates.empty())
+    {
+        TNameSearch search(names);
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i]->m_nFlags & APP_HAS_DEPENDENCIES)
+                search.Scan(rows[i]->m_strDependencies, static_cast<uint32_t>(i));
+        for (size_t k = 0; k < candidates.size(); ++k)
+            if (search.FoundOutside(k, static_cast<uint32_t>(candidates[k])))
+                rows[candidates[k]]->m_nFlags |= APP_USED;
     }
 
     // Pass B: copies (the same name and version, another architecture) of a package marked by
     // pass A. Matching against pass A's result alone keeps the outcome free of the row order.
-    std::vector<CDlgWsAppsItem*> used;
-    for (CDlgWsAppsItem* row : rows)
+    // The length in front keeps name and version apart whatever characters they hold.
+    auto copyKey = [](const CDlgWsAppsItem* row) {
+        return std::to_wstring(row->m_strName.size()) + L':' + row->m_strName + row->m_strVersion;
+    };
+    std::unordered_set<std::wstring> used;
+    for (const CDlgWsAppsItem* row : rows)
         if (row->m_nFlags & APP_USED)
-            used.push_back(row);
+            used.insert(copyKey(row));
+    if (used.empty())
+        return;
     for (CDlgWsAppsItem* x : rows)
     {
-        if (x->m_nFlags & (APP_USED | APP_HIDDEN))
-            continue;
-        for (CDlgWsAppsItem* u : used)
-        {
-            if (u != x && u->m_strName == x->m_strName && u->m_strVersion == x->m_strVersion)
-            {
-                x->m_nFlags |= APP_USED;
-                break;
-            }
-        }
+        // A row of pass A's set is itself marked, so a match is always another row.
+        if (!(x->m_nFlags & (APP_USED | APP_HIDDEN)) && used.count(copyKey(x)) != 0)
+            x->m_nFlags |= APP_USED;
     }
 }
 

@@ -512,6 +512,97 @@ TEST_F(InstalledAppsRows, RemovalsThatMustNotRunRunNothing)
     EXPECT_TRUE(tools.Commands().empty());
 }
 
+TEST(InstalledAppsParse, TwelveDependenciesWrappedOverSeveralLinesAreAllUsed)
+{
+    std::vector<Pairs> records;
+    std::string list;
+    for (int i = 1; i <= 12; ++i)
+    {
+        const std::string name = "Maker.Framework" + std::to_string(i);
+        Pairs framework = AppRecord(name, "1." + std::to_string(i) + ".0.0", "x64", kPub);
+        Set(framework, "IsFramework", "True");
+        list += (list.empty() ? "{" : ", ") + FullNameOf(framework);
+        records.push_back(framework);
+    }
+    list += "}";
+    // Wrapped as the list view wraps a long value: at a fixed width, names cut anywhere.
+    const size_t width = 70;
+    Pairs app = AppRecord("Contoso.Suite", "3.0.0.0", "x64", kPub, list.substr(0, width));
+    auto next = std::find_if(app.begin(), app.end(), [](const std::pair<std::string, std::string>& p) {
+        return p.first == "Dependencies";
+    });
+    ASSERT_NE(next, app.end());
+    for (size_t at = width; at < list.size(); at += width)
+        next = app.insert(next + 1, {"", std::string(25, ' ') + list.substr(at, width)});
+    ASSERT_GE(list.size() / width, 4u) << "several continuation lines";
+    records.push_back(app);
+
+    RowList rowList;
+    Rows rows = ParseRecords(rowList, records);
+    ASSERT_EQ(rows.size(), 13u);
+    EXPECT_EQ(rows[12]->m_strDependencies, Wide(list));
+    for (int i = 0; i < 12; ++i)
+        EXPECT_TRUE(rows[i]->m_nFlags & APP_USED) << Key(rows[i]);
+    EXPECT_FALSE(rows[12]->m_nFlags & APP_USED);
+}
+
+// The marking finds a full name anywhere in another package's dependency text, letter case
+// kept, whatever the text looks like around it.
+TEST(InstalledAppsParse, DependencyMarkingFindsNamesAnywhereInOtherPackagesTexts)
+{
+    struct Row
+    {
+        const wchar_t* key;
+        const wchar_t* deps;   // "-" stands for a record without a "Dependencies" line
+        uint32_t flags;
+        bool used;
+    };
+    struct Case
+    {
+        const char* what;
+        std::vector<Row> rows;
+    };
+    const Case cases[] = {
+        {"inside a longer name", {{L"App_1_x__p", L"-", 0, true}, {L"X", L"{My.App_1_x__p}", 0, false}}},
+        {"letter case differs", {{L"lib_1", L"-", 0, false}, {L"X", L"{Lib_1}", 0, false}}},
+        {"own text only", {{L"Self_1", L"{Self_1}", 0, false}}},
+        {"own text and another's", {{L"Y", L"{Both}", 0, false}, {L"Both", L"{Both}", 0, true}}},
+        {"another's and own text", {{L"Both", L"{Both}", 0, true}, {L"Y", L"{Both}", 0, false}}},
+        {"same name twice: the other one", {{L"Twin", L"{Twin}", 0, false}, {L"Twin", L"-", 0, true}}},
+        {"names ending inside names", {{L"abc", L"-", 0, true}, {L"bc", L"-", 0, true}, {L"c", L"-", 0, true},
+                                        {L"X", L"zabcz", 0, false}}},
+        {"a false start", {{L"aab", L"-", 0, true}, {L"aac", L"-", 0, true}, {L"X", L"aaab aaac", 0, false}}},
+        {"fall back across names", {{L"abcd", L"-", 0, false}, {L"bce", L"-", 0, true}, {L"X", L"abce", 0, false}}},
+        {"blanks and commas in a name", {{L"A, B", L"-", 0, true}, {L"X", L"{A, B}", 0, false}}},
+        {"hidden texts count, hidden rows never", {{L"Dep", L"-", 0, true}, {L"Gone", L"-", APP_HIDDEN, false},
+                                                   {L"X", L"{Dep, Gone}", APP_HIDDEN, false}}},
+        {"empty name", {{L"", L"-", 0, false}, {L"X", L"{}", 0, false}}},
+    };
+    for (const Case& c : cases)
+    {
+        RowList list;
+        std::vector<CDlgWsAppsItem*> made;
+        for (const Row& r : c.rows)
+        {
+            CDlgWsAppsItem* row = new CDlgWsAppsItem(&list.head);
+            row->m_strKey = r.key;
+            // A version of its own: no row is another's copy.
+            row->m_strName = r.key;
+            row->m_strVersion = std::to_wstring(made.size());
+            row->m_nFlags = r.flags;
+            if (std::wstring(r.deps) != L"-")
+            {
+                row->m_strDependencies = r.deps;
+                row->m_nFlags |= APP_HAS_DEPENDENCIES;
+            }
+            made.push_back(row);
+        }
+        CDlgWsApps::MarkUsedPackages(list.head);
+        for (size_t i = 0; i < made.size(); ++i)
+            EXPECT_EQ((made[i]->m_nFlags & APP_USED) != 0, c.rows[i].used) << c.what << ", row " << i;
+    }
+}
+
 TEST(StoreAppsAvailability, NeedsThePowerShellFileNotAFolderOfItsName)
 {
     StandinFixture tools;

@@ -20,7 +20,7 @@ using namespace testsupport;
 namespace {
 
 const wchar_t kExec[] = L"Executing Command...";
-const wchar_t kInventory[] = L"powershell -command Get-AppxPackage -AllUsers";
+const wchar_t kInventory[] = L"powershell -command $FormatEnumerationLimit=-1; Get-AppxPackage -AllUsers";
 const wchar_t kRemove[] = L"powershell -command Remove-AppxPackage -AllUsers -Package ";
 const wchar_t kPrvInventory[] = L"powershell -command Get-AppxProvisionedPackage -Online";
 const wchar_t kPrvRemove[] = L"powershell -command Remove-AppxProvisionedPackage -Online -AllUsers -PackageName ";
