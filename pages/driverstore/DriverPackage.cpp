@@ -132,7 +132,10 @@ void CDlgRepoDrvItem::ReadDriverStore()
     {
         wchar_t active[kActiveBufferBytes / sizeof(wchar_t)] = {};
         DWORD bytes = kActiveBufferBytes;
-        const LSTATUS read = ::RegGetValueW(key, nullptr, L"Active", RRF_RT_REG_SZ, nullptr, active, &bytes);
+        // A plain string only: without RRF_NOEXPAND a REG_EXPAND_SZ value would pass as REG_SZ,
+        // expanded into a name the database never held.
+        const LSTATUS read =
+            ::RegGetValueW(key, nullptr, L"Active", RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, active, &bytes);
         ::RegCloseKey(key);
         // The value names one folder of the repository. An empty one would measure the whole
         // repository, and one with "..", a drive or a wildcard some other place: neither is the
@@ -206,6 +209,10 @@ bool CDlgRepoDrvItem::IsPublishedName(const std::wstring& name)
 bool CDlgRepoDrvItem::IsStoreFolderName(const std::wstring& name)
 {
     if (name.empty() || name == L"." || name == L"..")
+        return false;
+    // Windows drops trailing dots and blanks from a path's last name, so such a value would
+    // measure another folder (the repository itself for one made of dots only).
+    if (name.back() == L'.' || name.back() == L' ')
         return false;
     return name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos;
 }

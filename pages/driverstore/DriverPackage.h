@@ -32,7 +32,8 @@ public:
     // True only for "oem", 1 to 10 digits and ".inf": the one form the driver table prints. Nothing
     // else goes into a registry path or a command line.
     static bool IsPublishedName(const std::wstring& name);
-    // True for one plain folder name: no path separators, drive colon, wildcards or dot names.
+    // True for one plain folder name: no path separators, drive colon, wildcards or dot names,
+    // and no trailing dot or blank.
     static bool IsStoreFolderName(const std::wstring& name);
 
     CDlgRepoDrvItem* m_pNext;

@@ -376,4 +376,39 @@ TEST_F(DriverStoreLookup, WhatCannotBeFoundLeavesNoSizeAndTheTableDate)
     }
 }
 
+
+// Values Windows would read as another folder than they spell, and an expandable string (the
+// database keeps the folder as a plain one), leave the record as if no value were there.
+TEST_F(DriverStoreLookup, OnlyAPlainStringNamingExactlyOneFolderIsMeasured)
+{
+    ASSERT_TRUE(setup->AddFolder(L"real.inf_1", {10}));
+    struct Case
+    {
+        const wchar_t* name;
+        DWORD type;
+        const wchar_t* active;
+        bool measured;
+    };
+    const Case cases[] = {
+        {L"oem90020.inf", REG_SZ, L"real.inf_1", true},
+        {L"oem90021.inf", REG_EXPAND_SZ, L"real.inf_1", false},
+        {L"oem90022.inf", REG_SZ, L"real.inf_1.", false},
+        {L"oem90023.inf", REG_SZ, L"real.inf_1 ", false},
+        {L"oem90024.inf", REG_SZ, L"real.inf_1. .", false},
+        {L"oem90025.inf", REG_SZ, L"...", false},
+    };
+    for (const Case& c : cases)
+    {
+        const std::wstring active = c.active;
+        ASSERT_TRUE(setup->AddKey(drvtest::kSystemPath, c.name, c.type, active.c_str(),
+                                  static_cast<DWORD>((active.size() + 1) * sizeof(wchar_t))));
+        CDlgRepoDrvItem item(nullptr);
+        Read(item, c.name);
+        const std::string label(c.name, c.name + wcslen(c.name));
+        EXPECT_EQ(item.m_nSizeOnDisk, c.measured ? 4096u : 0u) << label;
+        EXPECT_EQ(item.m_strSizeText, c.measured ? L"4 Kb" : L"") << label;
+        EXPECT_EQ(item.m_strDate == L"17/08/2019", !c.measured) << label;
+    }
+}
+
 } // namespace
