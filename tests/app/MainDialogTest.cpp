@@ -2,10 +2,18 @@
 #include "app/App.h"
 #include "app/DlgMain.h"
 #include "app/TaskTable.h"
+#include "app/Tasks.h"
+#include "pages/capabilities/DlgSysCapsOnDemand.h"
+#include "pages/driverstore/DlgDriverStore.h"
+#include "pages/eventlogs/DlgSysLog.h"
+#include "pages/storeapps/DlgWsApps.h"
+#include "pages/storeapps/DlgWsPrvApps.h"
 #include "tests/support/WindowActor.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <cwchar>
+#include <string>
 #include <vector>
 
 using namespace testsupport;
@@ -240,6 +248,53 @@ TEST_F(MainDialog, DescriptionBoxUsesFixedPitchFontAndWindowBackground)
         HWND list = ::GetDlgItem(dlg, 1000);
         EXPECT_NE(::SendMessageW(list, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(font)) << "the list keeps the dialog font";
     });
+}
+
+// Every row's availability test and run function: a row wired to its neighbour's function looks
+// and behaves like a working row, so only the table itself can tell.
+TEST(TaskTableRows, EachRowHasItsOwnGroupAvailabilityAndRunFunction)
+{
+    struct Expected
+    {
+        UINT group;
+        const wchar_t* name;
+        bool (*available)();
+        bool (*run)();
+    };
+    const Expected expected[TASK_ROW_COUNT] = {
+        {0, L"About", nullptr, nullptr},
+        {0, L"User License", nullptr, nullptr},
+        {1, L"Disk Cleanup utility", IsCleanmgrPresent, TaskDiskCleanup},
+        {1, L"System Logs", IsWevtutilPresent, TaskSystemLogs},
+        {1, L"Capabilities on Demand", IsDismPresent, TaskCapabilitiesOnDemand},
+        {2, L"Installed Apps", IsPowerShellPresentWin10, TaskStoreApps},
+        {2, L"Provisioned Apps", IsPowerShellPresentWin10, TaskProvisionedApps},
+        {3, L"Analyze", IsDismPresentWin81, TaskDismAnalyzeComponentStore},
+        {3, L"Cleanup", IsDismPresentWin81, TaskDismComponentCleanup},
+        {3, L"Cleanup + Reset Base", IsDismPresentWin81, TaskDismComponentCleanupResetBase},
+        {3, L"Health Check", IsDismPresentWin81, TaskDismCheckHealth},
+        {3, L"Health Scan", IsDismPresent, TaskDismScanHealth},
+        {4, L"OEM drivers repository", IsDismPresent, TaskOemDriversRepository},
+        {4, L"Sign. Verification", IsBcdeditPresent, TaskDriverSignature},
+        {5, L"Legacy Boot Menu", IsBcdeditPresent, TaskLegacyBootMenu},
+        {5, L"Safe Mode", IsBcdeditPresent, TaskSafeMode},
+        {5, L"Schedule Memory Test", IsMdschedPresent, TaskMemoryTest},
+        {6, L"User Accounts", IsNetplwizPresent, TaskUserAccounts},
+        {7, L"Command Prompt", IsCmdPresent, TaskCommandPrompt},
+        {7, L"PowerShell Prompt", IsPowerShellPresent, TaskPowerShellPrompt},
+        {8, L"Remove SP uninstall data", IsDismPresent, TaskDismRemoveSpData},
+    };
+    for (int i = 0; i < TASK_ROW_COUNT; ++i)
+    {
+        const std::string label(expected[i].name, expected[i].name + wcslen(expected[i].name));
+        EXPECT_EQ(TaskTable[i].nGroup, expected[i].group) << label;
+        EXPECT_EQ(std::wstring(TaskTable[i].pszName), expected[i].name) << label;
+        ASSERT_NE(TaskTable[i].pTask, nullptr) << label;
+        EXPECT_EQ(TaskTable[i].pTask->pfnIsAvailable, expected[i].available) << label;
+        EXPECT_EQ(TaskTable[i].pTask->pfnRun, expected[i].run) << label;
+        for (int j = 0; j < i; ++j)
+            EXPECT_NE(TaskTable[i].pTask, TaskTable[j].pTask) << label << ": each row has a record of its own";
+    }
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 // Base fixtures of window tests that run stand-in tools: a fresh stand-in folder for every test,
-// and no queued window action left over from a test that ended early.
+// a watchdog on command windows nobody expected, and no queued window action left over from a
+// test that ended early.
 #pragma once
 
 #include "tests/standin/StandinFixture.h"
+#include "tests/support/CommandWatchdog.h"
 #include "tests/support/PageDriver.h"
 #include "tests/support/WindowActor.h"
 
@@ -16,9 +18,14 @@ namespace testsupport {
 class StandinWindowTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { tools.reset(new StandinFixture()); }
+    void SetUp() override
+    {
+        tools.reset(new StandinFixture());
+        StartCommandWatchdog();
+    }
     void TearDown() override
     {
+        StopCommandWatchdog();
         ClearActions();
         tools.reset();
     }

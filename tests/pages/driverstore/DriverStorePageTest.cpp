@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <set>
@@ -329,6 +330,46 @@ TEST_F(DriverStorePage, FailedOrEmptyInventoryClosesThePageWithItsResult)
         EXPECT_EQ(page.DoModal(), 0);
     }
     EXPECT_EQ(tools->Commands(), (Texts{kInventory, kInventory, kInventory}));
+}
+
+TEST_F(DriverStorePage, FirstMarkedRowIsScrolledIntoViewAndAdjacentDeletionsAllRun)
+{
+    // Forty drivers of one version each, then an old copy sorted last: off the first page.
+    std::string rows;
+    for (int i = 1; i <= 40; ++i)
+    {
+        char line[128];
+        std::snprintf(line, sizeof(line), "oem%d.inf | drv%02d.inf | No | Net | Maker | 01/01/2020 | 1.0\r\n", i, i);
+        rows += line;
+    }
+    rows += "oem50.inf | zz.inf | No | Net | Maker | 01/01/2020 | 1.0\r\n"
+            "oem51.inf | zz.inf | No | Net | Maker | 01/01/2020 | 2.0\r\n";
+    Scenario(std::string(kTableHead) + rows + kTableTail, 0,
+             "match-glob: pnputil -f -d *\nstdout: Driver package deleted successfully.\\r\\n\nexit: 0\n");
+
+    OnWindow(kPage, [this](HWND dlg) {
+        EndDialogOnExit end{dlg, IDOK};
+        WaitForRows(dlg, 42);
+        HWND list = ListOf(dlg, kList);
+        const int marked = RowOf(dlg, L"oem50.inf");
+        ASSERT_EQ(Checked(dlg), NameSet{L"oem50.inf"});
+        const int top = static_cast<int>(::SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+        const int perPage = static_cast<int>(::SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+        ASSERT_GT(marked, perPage) << "the marked row starts off the first page";
+        EXPECT_LE(top, marked) << "the first marked row is in view";
+        EXPECT_LT(marked, top + perPage) << "the first marked row is in view, entirely";
+
+        // Two neighbours, both deleted: the row that moves up is not passed over.
+        Click(dlg, IDC_BTN_DRV_UNCHECK);
+        SetChecked(dlg, 3, true, kList);
+        SetChecked(dlg, 4, true, kList);
+        const Texts names = Column(dlg, 6, kList);
+        Click(dlg, IDC_BTN_DRV_DELETE);
+        EXPECT_EQ(tools->Commands(), (Texts{kInventory, L"pnputil -f -d " + names[3], L"pnputil -f -d " + names[4]}));
+        EXPECT_EQ(Rows(dlg, kList), 40);
+        EXPECT_TRUE(Checked(dlg).empty());
+    });
+    EXPECT_TRUE(TaskOemDriversRepository());
 }
 
 } // namespace

@@ -185,6 +185,11 @@ TEST_F(SysLogPage, CollectsChannelDetailsThenCleansAndResizesTickedLogs)
         // failed command keeps its window open until it is closed, and the loop goes on.
         OnWindow(kPrompt, [](HWND prompt) {
             EndDialogOnExit end{prompt, IDCANCEL};
+            // 1 MB is the smallest size: 0 is refused.
+            ::SetDlgItemTextW(prompt, IDC_EDIT_VALUE, L"0");
+            EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(prompt, IDOK)));
+            ::SetDlgItemTextW(prompt, IDC_EDIT_VALUE, L"1");
+            EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(prompt, IDOK)));
             ::SetDlgItemTextW(prompt, IDC_EDIT_VALUE, L"1025");
             EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(prompt, IDOK)));
             ::SetDlgItemTextW(prompt, IDC_EDIT_VALUE, L"1024");

@@ -373,4 +373,49 @@ TEST(SysLogPage, UnknownModesShowNothingAndCleaningNeedsNoParameter)
     EXPECT_EQ(param, 42);
 }
 
+// The "Used" column sorts as it reads: empty first, then the percentages, and past the maximum
+// ("100%+") after a full log ("100%").
+TEST(SysLogRow, UsedColumnSortsEmptyThenPercentagesThenPastTheMaximum)
+{
+    struct Used
+    {
+        uint64_t fileSize, maxSize;
+        const wchar_t* text;
+        int rank;   // equal ranks compare equal
+    };
+    const Used used[] = {
+        {5, 0, L"", 0},
+        {0, 1000, L"0%", 1},
+        {5, 1000, L"1%", 2},
+        {999, 1000, L"100%", 3},
+        {1000, 1000, L"100%", 3},
+        {1001, 1000, L"100%+", 4},
+        {UINT64_MAX, 1, L"100%+", 4},
+    };
+    CDlgListItem* head = nullptr;
+    std::vector<CDlgSysLogItem*> rows;
+    for (const Used& u : used)
+    {
+        CDlgSysLogItem* row = new CDlgSysLogItem(&head);
+        row->m_nFileSize = u.fileSize;
+        row->m_nMaxSize = u.maxSize;
+        ASSERT_EQ(CDlgSysLogItem::FillText(u.fileSize, u.maxSize), u.text);
+        rows.push_back(row);
+    }
+    for (size_t i = 0; i < rows.size(); ++i)
+        for (size_t j = 0; j < rows.size(); ++j)
+        {
+            const int result = rows[i]->Compare(5, rows[j]);
+            const int sign = result < 0 ? -1 : (result > 0 ? 1 : 0);
+            const int expected = used[i].rank < used[j].rank ? -1 : (used[i].rank > used[j].rank ? 1 : 0);
+            EXPECT_EQ(sign, expected) << i << " against " << j;
+        }
+    while (head != nullptr)
+    {
+        CDlgListItem* next = head->m_pNext;
+        delete head;
+        head = next;
+    }
+}
+
 } // namespace
