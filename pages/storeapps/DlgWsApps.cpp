@@ -7,6 +7,7 @@
 #include "pages/storeapps/NameSearch.h"
 
 #include <windows.h>
+#include <functional>
 #include <memory>
 #include <unordered_set>
 #include <vector>
@@ -95,6 +96,23 @@ bool HasProtectedPrefix(const std::wstring& name)
     }
     return false;
 }
+
+// Rows that are copies of one package: the same name and the same version, case for case.
+struct CopyHash
+{
+    size_t operator()(const CDlgWsAppsItem* row) const
+    {
+        const std::hash<std::wstring> hash;
+        return hash(row->m_strName) * 31u + hash(row->m_strVersion);
+    }
+};
+struct SameCopy
+{
+    bool operator()(const CDlgWsAppsItem* a, const CDlgWsAppsItem* b) const
+    {
+        return a->m_strName == b->m_strName && a->m_strVersion == b->m_strVersion;
+    }
+};
 
 } // namespace
 
@@ -228,20 +246,16 @@ void CDlgWsApps::MarkUsedPackages(CDlgListItem* head)
 
     // Pass B: copies (the same name and version, another architecture) of a package marked by
     // pass A. Matching against pass A's result alone keeps the outcome free of the row order.
-    // The length in front keeps name and version apart whatever characters they hold.
-    auto copyKey = [](const CDlgWsAppsItem* row) {
-        return std::to_wstring(row->m_strName.size()) + L':' + row->m_strName + row->m_strVersion;
-    };
-    std::unordered_set<std::wstring> used;
+    std::unordered_set<const CDlgWsAppsItem*, CopyHash, SameCopy> used;
     for (const CDlgWsAppsItem* row : rows)
         if (row->m_nFlags & APP_USED)
-            used.insert(copyKey(row));
+            used.insert(row);
     if (used.empty())
         return;
     for (CDlgWsAppsItem* x : rows)
     {
         // A row of pass A's set is itself marked, so a match is always another row.
-        if (!(x->m_nFlags & (APP_USED | APP_HIDDEN)) && used.count(copyKey(x)) != 0)
+        if (!(x->m_nFlags & (APP_USED | APP_HIDDEN)) && used.count(x) != 0)
             x->m_nFlags |= APP_USED;
     }
 }

@@ -601,6 +601,44 @@ TEST(InstalledAppsParse, DependencyMarkingFindsNamesAnywhereInOtherPackagesTexts
         for (size_t i = 0; i < made.size(); ++i)
             EXPECT_EQ((made[i]->m_nFlags & APP_USED) != 0, c.rows[i].used) << c.what << ", row " << i;
     }
+
+    // Short names and texts of three letters overlap in every way; each name is sought in every
+    // other text, one pair at a time, for the expected marks.
+    std::mt19937 random(20261207u);
+    auto word = [&random](size_t most) {
+        std::wstring w(random() % (most + 1), L'a');
+        for (wchar_t& ch : w)
+            ch = static_cast<wchar_t>(L'a' + random() % 3);
+        return w;
+    };
+    for (int round = 0; round < 2000; ++round)
+    {
+        RowList list;
+        std::vector<CDlgWsAppsItem*> made;
+        const size_t count = 1 + random() % 24;
+        for (size_t i = 0; i < count; ++i)
+        {
+            CDlgWsAppsItem* row = new CDlgWsAppsItem(&list.head);
+            row->m_strKey = word(6);
+            row->m_strName = row->m_strKey;
+            row->m_strVersion = std::to_wstring(i);
+            if (random() % 2)
+            {
+                row->m_strDependencies = word(16);
+                row->m_nFlags |= APP_HAS_DEPENDENCIES;
+            }
+            made.push_back(row);
+        }
+        std::vector<bool> expected(count, false);
+        for (size_t x = 0; x < count; ++x)
+            for (size_t y = 0; y < count; ++y)
+                if (y != x && !made[x]->m_strKey.empty() && (made[y]->m_nFlags & APP_HAS_DEPENDENCIES) &&
+                    made[y]->m_strDependencies.find(made[x]->m_strKey) != std::wstring::npos)
+                    expected[x] = true;
+        CDlgWsApps::MarkUsedPackages(list.head);
+        for (size_t i = 0; i < count; ++i)
+            ASSERT_EQ((made[i]->m_nFlags & APP_USED) != 0, expected[i]) << "round " << round << ", row " << i;
+    }
 }
 
 TEST(StoreAppsAvailability, NeedsThePowerShellFileNotAFolderOfItsName)
