@@ -5,6 +5,7 @@
 #include "tests/support/WindowActor.h"
 
 #include <gtest/gtest.h>
+#include <iterator>
 #include <map>
 #include <string>
 

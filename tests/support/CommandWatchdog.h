@@ -1,7 +1,8 @@
-// A watchdog for window tests: a command window that has finished and is left open with no test
-// action on it is one the test did not expect (a wrong command line, a failure nobody waits
-// for). Without it the page under test waits on that window until the test run's time-out, and
-// the reason is never printed.
+// A watchdog for window tests. A test that expects a command to fail closes its window soon
+// after the result line shows; a finished command window left open for long is one the test
+// did not expect (a wrong command line, a failure nobody waits for). Without the watchdog the
+// page under test would wait on that window until the test run's time-out, and the reason would
+// never be printed.
 #pragma once
 
 #include <windows.h>
