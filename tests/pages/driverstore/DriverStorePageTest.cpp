@@ -299,7 +299,9 @@ TEST_F(DriverStorePage, CancellingARunningDeletionStopsTheBatch)
                  "oem4.inf | beta.inf | No | Net | B | 01/01/2020 | 1.0\r\n"
                  "oem6.inf | beta.inf | No | Net | B | 01/01/2020 | 2.0\r\n" +
                  kTableTail,
-             0, "match: pnputil -f -d oem1.inf\nstdout: Deleting...\\r\\n\nsleep: 30000\nexit: 0\n");
+             0,
+             "match: pnputil -f -d oem1.inf\nstdout: Deleting...\\r\\n\nsleep: 30000\nexit: 0\n\n"
+             "match: pnputil -f -d oem4.inf\nexit: 0\n");
 
     OnWindow(kPage, [this](HWND dlg) {
         EndDialogOnExit end{dlg, IDOK};
