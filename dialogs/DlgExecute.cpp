@@ -166,6 +166,7 @@ void CDlgExecute::OnBnClickedCancel()
 {
     if (!m_pRunner->WaitFor(this, 0))
     {
+        m_bStoppedByUser = true;
         m_pRunner->Stop(3000);
         m_edOutput.SetWindowText(L"");
     }

@@ -37,6 +37,10 @@ public:
     CEdit m_edOutput;
     std::wstring m_strOutput;
     bool m_bOpened = false;   // the modal run reached the window's initialisation
+    // The user's Cancel (or close) stopped a command that was still running. Neither the exit
+    // code (STILL_ACTIVE is also a code a tool may return) nor the modal result (Cancel also
+    // closes the window of a command that has ended) tells this apart.
+    bool m_bStoppedByUser = false;
 
     void UpdateOutput();
 

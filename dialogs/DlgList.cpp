@@ -345,6 +345,7 @@ void CDlgList::OnBnClickedCommit()
     HWND focus = ::GetFocus();
     EnableWindow(false);
 
+    m_refusedNames.Clear();
     bool refill = false;
     const int rows = m_list.GetItemCount();
     for (int i = 0; i < rows; ++i)
@@ -370,6 +371,7 @@ void CDlgList::OnBnClickedCommit()
     m_bBusy = false;
     if (refill || m_bRefillHeld)
         FillList();
+    m_refusedNames.Report(m_hWnd);
 }
 
 void CDlgList::OnLvnItemchangedList(NMHDR*, LRESULT* pResult)

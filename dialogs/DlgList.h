@@ -2,6 +2,7 @@
 #pragma once
 
 #include "dialogs/DlgListItem.h"
+#include "dialogs/RefusedNames.h"
 #include "framework/Dialog.h"
 #include "framework/Controls.h"
 #include "textutil/LineReader.h"
@@ -72,8 +73,14 @@ public:
     // pumped messages: nothing may delete, re-list or re-sort them. Requests that would are dropped
     // (Refresh, Commit, Check/Uncheck, column sort) or held until the loop ends (mode, filter).
     bool IsBusy() const { return m_bBusy; }
+    // The names the last commit refused so far (told to the user, and forgotten, when it ends).
+    const TRefusedNames& RefusedNames() const { return m_refusedNames; }
 
 protected:
+    // Names the current commit ran nothing for: a page's CommitItem adds a row's name here when
+    // it refuses to put it on a command line; the commit tells the user once its loop has ended.
+    TRefusedNames m_refusedNames;
+
     // How many rows of the list view carry a check mark.
     int CountCheckedRows() const;
 

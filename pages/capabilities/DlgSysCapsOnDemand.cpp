@@ -81,14 +81,8 @@ int CDlgSysCapsOnDemand::ParseInventory(TLineReader& reader)
     {
         if (reader.Length() < kIdentityKeyLength || !reader.StartsWith(kIdentityKey, kIdentityKeyLength))
             continue;
+        // Every identity makes a row as the tool printed it; the command lines refuse the unsafe ones.
         reader.GetValue(identity, kIdentityKeyLength, 0);
-        // The last line of a text no CR ends may keep its trailing blanks.
-        while (!identity.empty() && (identity.back() == L' ' || identity.back() == L'\t'))
-            identity.pop_back();
-        // An identity goes into command lines unquoted: one that could carry arguments of its own
-        // (or an empty one, which would name no capability) makes no row.
-        if (!IsCapabilityNameSafe(identity))
-            continue;
         CDlgSysCapsOnDemandItem* item = new CDlgSysCapsOnDemandItem(&m_pItems);
         item->m_strKey = identity;
         ++m_nItemCount;
@@ -147,13 +141,14 @@ bool CDlgSysCapsOnDemand::IsItemShown(int mode, CDlgListItem* item)
 bool CDlgSysCapsOnDemand::BuildCommitCommand(int mode, const std::wstring& identity, std::wstring& commandLine,
                                              unsigned& flags)
 {
-    if (!IsCapabilityNameSafe(identity))
+    std::wstring name;
+    if (!CommandIdentity(identity, name))
         return false;
     for (const TCommitCommand& command : CommitCommands)
     {
         if (command.nMode == mode)
         {
-            commandLine = command.pszPrefix + identity;
+            commandLine = command.pszPrefix + name;
             flags = command.nFlags;
             return true;
         }
@@ -165,8 +160,17 @@ bool CDlgSysCapsOnDemand::CommitItem(int mode, CDlgListItem* item, int)
 {
     std::wstring commandLine;
     unsigned flags = 0;
-    if (item == nullptr || !BuildCommitCommand(mode, item->m_strKey, commandLine, flags))
+    if (item == nullptr)
         return false;
+    if (!BuildCommitCommand(mode, item->m_strKey, commandLine, flags))
+    {
+        // A known mode that built nothing refused the name: nothing ran, and the commit stops as
+        // at a failed command.
+        std::wstring identity;
+        if (mode >= CAPS_MODE_ADD && mode <= CAPS_MODE_INFO && !CommandIdentity(item->m_strKey, identity))
+            m_refusedNames.Add(item->m_strKey);
+        return false;
+    }
     // The runner cannot start an empty path, and nothing ran is no success.
     if (theApp.m_strDismPath.empty())
         return false;

@@ -27,12 +27,12 @@ public:
     bool IsItemShown(int mode, CDlgListItem* item) override;
     bool CommitItem(int mode, CDlgListItem* item, int param) override;
 
-    // Makes one row per "Capability Identity : " line of an inventory text whose identity is
-    // safe for a command line; returns how many rows it made.
+    // Makes one row per "Capability Identity : " line of an inventory text, with the identity as
+    // printed; returns how many rows it made.
     int ParseInventory(TLineReader& reader);
 
     // The command line and command-window flags of a mode for one identity; false (and nothing
-    // to run) for an unknown mode or an identity that is not safe.
+    // to run) for an unknown mode or an identity that is not safe (CommandIdentity).
     static bool BuildCommitCommand(int mode, const std::wstring& identity, std::wstring& commandLine,
                                    unsigned& flags);
 };

@@ -94,6 +94,14 @@ bool IsCapabilityNameSafe(const std::wstring& identity)
     return true;
 }
 
+bool CommandIdentity(const std::wstring& name, std::wstring& identity)
+{
+    identity = name;
+    while (!identity.empty() && (identity.back() == L' ' || identity.back() == L'\t'))
+        identity.pop_back();
+    return IsCapabilityNameSafe(identity);
+}
+
 CDlgSysCapsOnDemandItem::CDlgSysCapsOnDemandItem(CDlgListItem** ppHead)
     : CDlgListItem(ppHead), m_bInstalled(false), m_nDownloadSize(0), m_nInstallSize(0)
 {
@@ -103,12 +111,14 @@ CDlgSysCapsOnDemandItem::~CDlgSysCapsOnDemandItem() = default;
 
 void CDlgSysCapsOnDemandItem::LoadDetails(CDlgList*)
 {
-    // The page never makes a row it could not name safely; this guards the command line anyway.
-    if (!IsCapabilityNameSafe(m_strKey))
+    // A row whose name cannot go on a command line is asked nothing: it stays as after a query
+    // that printed nothing.
+    std::wstring identity;
+    if (!CommandIdentity(m_strKey, identity))
         return;
     // A failed, silent or overdue query leaves the reader empty and the row as it was.
     TLineReader reader;
-    CDlgList::RunSilent(&reader, theApp.m_strDismPath, kDetailsCommand + m_strKey + kDetailsTail);
+    CDlgList::RunSilent(&reader, theApp.m_strDismPath, kDetailsCommand + identity + kDetailsTail);
     ParseDetails(reader);
 }
 

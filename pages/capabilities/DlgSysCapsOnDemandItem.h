@@ -18,6 +18,11 @@ uint64_t ParseSizeText(const std::wstring& text);
 // letters, digits and . ~ - _ ; a blank, quote or slash could add arguments of its own.
 bool IsCapabilityNameSafe(const std::wstring& identity);
 
+// The identity a command line gets for a row's name: the name without the blanks the last line of
+// a text no CR ends keeps at its end. False, and nothing may run for the row, when that is not a
+// safe identity.
+bool CommandIdentity(const std::wstring& name, std::wstring& identity);
+
 class CDlgSysCapsOnDemandItem : public CDlgListItem
 {
 public:

@@ -5,6 +5,7 @@
 #include "app/DlgMain.h"
 #include "dialogs/DlgExecute.h"
 #include "dialogs/DlgList.h"
+#include "dialogs/RefusedNames.h"
 #include "resources/resource.h"
 #include "textutil/ByteSize.h"
 #include "textutil/DateText.h"
@@ -36,14 +37,20 @@ int Sign(int value)
 }
 
 // Runs one command in a command window over the page. The result is the launch error, else the
-// exit code; `output` gets what the window showed.
-DWORD RunInWindow(CWnd* page, const std::wstring& program, const std::wstring& commandLine, std::wstring* output)
+// exit code; `output` gets what the window showed; `stopped` whether the user cancelled the command
+// while it ran.
+DWORD RunInWindow(CWnd* page, const std::wstring& program, const std::wstring& commandLine, std::wstring* output,
+                  bool* stopped = nullptr)
 {
+    if (stopped != nullptr)
+        *stopped = false;
     // The runner cannot take an empty path: that is a command that cannot be started.
     if (program.empty())
         return ERROR_FILE_NOT_FOUND;
     std::unique_ptr<CDlgExecute> dlg(new CDlgExecute(page, program, commandLine, kRunFlags));
     const INT_PTR shown = dlg->DoModal();
+    if (stopped != nullptr)
+        *stopped = dlg->m_bStoppedByUser;
     if (shown == -1)
     {
         // No window, so no runner ever started: its zero results must not read as a success.
@@ -255,6 +262,7 @@ void CDlgRepoDrv::OnBnClickedUncheck()
 void CDlgRepoDrv::OnBnClickedDelete()
 {
     const std::wstring program = theApp.m_strSysDir + L"pnputil.exe";
+    TRefusedNames refused;
     int checked = 0;
     int i = 0;
     while (i < m_list.GetItemCount())
@@ -269,15 +277,25 @@ void CDlgRepoDrv::OnBnClickedDelete()
         // The name goes into a command line: only the published-name form the table is known to
         // print may get there. Any other stays checked, as a deletion that failed.
         bool deleted = false;
+        bool stopped = false;
         if (item != nullptr && CDlgRepoDrvItem::IsPublishedName(item->m_strPublishedName))
-            deleted = RunInWindow(this, program, kDeleteCommand + item->m_strPublishedName, nullptr) == 0;
+            deleted = RunInWindow(this, program, kDeleteCommand + item->m_strPublishedName, nullptr, &stopped) == 0;
+        else if (item != nullptr)
+            refused.Add(item->m_strPublishedName);
+        // The user stopped a deletion that was still running: that row stays checked, and no
+        // later row is deleted.
+        if (stopped)
+            break;
         if (deleted)
             m_list.DeleteItem(i);   // the next row moves up to this index
         else
             ++i;
     }
     if (checked > 0)
+    {
         UpdateSelectionInfo();
+        refused.Report(m_hWnd);
+    }
     else
         EndDialog(0);
 }

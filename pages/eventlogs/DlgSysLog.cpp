@@ -38,6 +38,14 @@ const wchar_t kWevtutil[] = L"wevtutil.exe";
 const int kMaxChannelName = 256;
 const unsigned kCommandFlags = EXEC_CLOSE_ON_SUCCESS | EXEC_HIDE_CONSOLE;
 
+// The last line of a text no CR ends keeps its trailing blanks; they make no name longer.
+std::wstring WithoutTrailingBlanks(std::wstring text)
+{
+    const size_t last = text.find_last_not_of(L' ');
+    text.erase(last == std::wstring::npos ? 0 : last + 1);
+    return text;
+}
+
 } // namespace
 
 CDlgSysLog::CDlgSysLog(CWnd* parent) : CDlgList(parent), m_strWevtutilPath(theApp.m_strSysDir + kWevtutil)
@@ -63,19 +71,19 @@ bool CDlgSysLog::Collect()
 
 void CDlgSysLog::AddChannels(TLineReader& reader)
 {
-    std::wstring name;
+    std::wstring name, whole;
     while (reader.NextLine())
     {
         reader.GetValue(name, 0, kMaxChannelName);
         // Only the line after the text's last line break reads empty.
         if (name.empty())
             break;
-        // A blank line reads as the line feed before it; such a name, like any other that no
-        // channel can have, would end up in a registry path and a command line.
-        if (!CDlgSysLogItem::IsUsableChannelName(name))
-            continue;
+        // Every line makes a row, a blank one too (its name is the line feed before it); the rows
+        // refuse to put a name no channel can have into a command line.
         CDlgSysLogItem* row = new CDlgSysLogItem(&m_pItems);
         row->m_strKey = name;
+        reader.GetValue(whole, 0, 0);
+        row->m_bNameCut = WithoutTrailingBlanks(whole) != WithoutTrailingBlanks(name);
         ++m_nItemCount;
     }
 }
@@ -154,8 +162,14 @@ std::wstring CDlgSysLog::CommandLineFor(int mode, const std::wstring& channel, i
 bool CDlgSysLog::CommitItem(int mode, CDlgListItem* item, int param)
 {
     const CDlgSysLogItem* row = dynamic_cast<const CDlgSysLogItem*>(item);
-    if (row == nullptr)
+    if (row == nullptr || (mode != MODE_CLEAN && mode != MODE_SET_MAX_SIZE))
         return false;
+    // A refused name runs nothing; like a failed command, it does not stop the commit.
+    if (!row->MayRunTools())
+    {
+        m_refusedNames.Add(row->m_strKey);
+        return true;
+    }
     const std::wstring commandLine = CommandLineFor(mode, row->m_strKey, param);
     if (commandLine.empty())
         return false;

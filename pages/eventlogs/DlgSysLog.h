@@ -23,7 +23,7 @@ public:
     bool CommitItem(int mode, CDlgListItem* item, int param) override;
 
     // Creates one row per channel line of a "wevtutil el" output, up to the empty line after the
-    // last line break. Lines that cannot be a channel name are passed over.
+    // last line break, with the name cut to 256 characters (and marked so when it was).
     void AddChannels(TLineReader& reader);
     // The command line of a mode for one channel, or empty when nothing may run: another mode, a
     // name no channel can have, or a size outside the prompt's bounds.

@@ -245,14 +245,18 @@ bool CDlgSysLogItem::RunHidden(const std::wstring& program, const std::wstring& 
 void CDlgSysLogItem::LoadDetails(CDlgList* page)
 {
     ResetDetails();
-    // The name goes into a registry path and a command line: one the tool could not have meant
-    // as a channel gets neither, and the row stays without details.
-    if (!IsUsableChannelName(m_strKey))
-        return;
-
-    ReadRegistry();
+    // A backslash would walk to another registry key, and a cut name may be another channel's:
+    // such a name has no key of its own.
+    if (m_bNameCut || m_strKey.find(L'\\') != std::wstring::npos)
+        m_dwFlags |= SYSLOG_NO_KEY;
+    else
+        ReadRegistry();
     // A disabled channel (or one whose value cannot be read) costs no tool run.
     if ((m_dwFlags & SYSLOG_NO_KEY) == 0 && (m_dwFlags & SYSLOG_ENABLED) == 0)
+        return;
+    // A name that cannot go on a command line is asked nothing: the row stays as after queries
+    // that printed nothing.
+    if (!MayRunTools())
         return;
 
     const CDlgSysLog* owner = dynamic_cast<const CDlgSysLog*>(page);

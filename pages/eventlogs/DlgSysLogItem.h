@@ -47,6 +47,9 @@ public:
     // "wevtutil" command line: printable, no quote or backslash, not starting with a blank or
     // with what the tool reads as an option.
     static bool IsUsableChannelName(const std::wstring& name);
+    // Whether the row's name may go into a "wevtutil" command line: usable, and not cut from a
+    // longer line (a cut name may be the whole name of another channel).
+    bool MayRunTools() const { return !m_bNameCut && IsUsableChannelName(m_strKey); }
     // The "Used" column: empty without a maximum, "100%+" past it, else the rounded percentage.
     static std::wstring FillText(uint64_t fileSize, uint64_t maxSize);
     // Runs a command line without a window for at most 5000 ms and hands back whatever it printed,
@@ -61,4 +64,6 @@ public:
     std::wstring m_strCreationTime;
     std::wstring m_strLastAccessTime;
     std::wstring m_strLastWriteTime;
+    // The channel list's line held more than the name the row keeps. Set by its creator.
+    bool m_bNameCut = false;
 };

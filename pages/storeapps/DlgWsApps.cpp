@@ -159,10 +159,8 @@ bool CDlgWsApps::ParseRecord(CDlgListItem** ppHead, TLineReader& reader)
     FindValue(reader, kVersion, version);
     if (!FindValue(reader, kPackageFullName, fullName))
         return false;
-    // The full name goes onto the removal command line unquoted: anything but a plain package
-    // name is not a package this page can remove safely, so it is not offered at all.
-    if (!IsPlainPackageName(fullName))
-        return false;
+    // Every record is listed, whatever its full name holds: its dependencies count all the same.
+    // Only the removal command line refuses a name that is not plain.
 
     CDlgWsAppsItem* row = new CDlgWsAppsItem(ppHead);
     row->m_strKey = fullName;
@@ -291,8 +289,13 @@ bool CDlgWsApps::CommitItem(int mode, CDlgListItem* item, int)
         return true;
     if (mode < 0 || mode > 2)
         return false;
+    // The full name goes onto the command line unquoted: anything but a plain package name runs
+    // nothing and stops the commit like a failed removal.
     if (!IsPlainPackageName(row->m_strKey))
+    {
+        m_refusedNames.Add(row->m_strKey);
         return false;
+    }
     const bool removed = RunRemoval(this, kRemoveCommand + row->m_strKey);
     // A removed developer package stays listed until the next Refresh.
     if (removed && mode != 2)

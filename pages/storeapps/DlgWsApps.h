@@ -18,8 +18,7 @@ public:
     bool CommitItem(int mode, CDlgListItem* item, int param) override;
 
     // Reads one "Get-AppxPackage" record from the reader's position; true when it created a row
-    // (pushed at the front of *ppHead). A record whose full name is missing, or is not a plain
-    // package name, gives no row.
+    // (pushed at the front of *ppHead). Only a record whose full name is missing gives no row.
     static bool ParseRecord(CDlgListItem** ppHead, TLineReader& reader);
     // Reads every record of a rewound inventory text into rows, then marks the used ones;
     // gives the number of rows created.
@@ -29,7 +28,8 @@ public:
     static void MarkUsedPackages(CDlgListItem* head);
 
     // Whether a parsed name may be put on a PowerShell command line as it is: letters, digits and
-    // ". _ ~ -" only, not starting with "-". Anything else could be read as script by PowerShell.
+    // ". _ ~ -" only, not starting with "-". Anything else could be read as script by PowerShell,
+    // so the page lists such a package but refuses to remove it.
     static bool IsPlainPackageName(const std::wstring& name);
     // Runs one removal command line with PowerShell in a command window owned by `parent`;
     // true when it ended with launch error and exit code 0.

@@ -114,9 +114,6 @@ bool CDlgWsPrvApps::ParseRecord(CDlgListItem** ppHead, TLineReader& reader)
     FindValue(reader, kArchitecture, architecture);
     if (!FindValue(reader, kPackageName, packageName))
         return false;
-    // The name goes onto the removal command line unquoted: only a plain package name is offered.
-    if (!CDlgWsApps::IsPlainPackageName(packageName))
-        return false;
 
     CDlgWsPrvAppsItem* row = new CDlgWsPrvAppsItem(ppHead);
     row->m_strKey = packageName;
@@ -141,8 +138,12 @@ bool CDlgWsPrvApps::CommitItem(int mode, CDlgListItem* item, int)
     CDlgWsPrvAppsItem* row = static_cast<CDlgWsPrvAppsItem*>(item);
     if (mode != 0)
         return false;
+    // The name goes onto the command line unquoted: only a plain package name may get there.
     if (!CDlgWsApps::IsPlainPackageName(row->m_strKey))
+    {
+        m_refusedNames.Add(row->m_strKey);
         return false;
+    }
     const bool removed = CDlgWsApps::RunRemoval(this, kRemoveCommand + row->m_strKey);
     if (removed)
         row->m_nFlags |= PRVAPP_REMOVED;

@@ -19,7 +19,7 @@ public:
 
     // Reads one "Get-AppxProvisionedPackage" record from the reader's position; true when it
     // created a row (pushed at the front of *ppHead). The store's own packages, and a record whose
-    // package name is missing or not a plain package name, give no row.
+    // package name is missing, give no row; a name the removal would refuse is listed all the same.
     static bool ParseRecord(CDlgListItem** ppHead, TLineReader& reader);
     // Reads every record of a rewound inventory text into rows; gives the number created.
     static int ParseInventory(CDlgListItem** ppHead, TLineReader& reader);

@@ -1,6 +1,7 @@
 // List view, combo box and header messages that drive a page the way a user's actions would.
 #include "tests/support/PageDriver.h"
 #include "tests/support/WindowActor.h"
+#include "framework/WinApp.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
@@ -89,6 +90,32 @@ void OnListPage(const std::wstring& caption, std::function<void(HWND)> action, D
         EndDialogOnExit end{dlg, IDOK};
         action(dlg);
     }, timeoutMs);
+}
+
+void ExpectRefusedNames(const Texts& names, bool* seen)
+{
+    *seen = false;
+    OnWindow(AfxGetApp()->GetAppName(), [names, seen](HWND box) {
+        *seen = true;
+        // The message box shows its text in a static control of id 0xFFFF; the names follow the
+        // first blank line, one a line.
+        const std::wstring text = ItemText(box, 0xFFFF);
+        Texts listed;
+        const size_t start = text.find(L"\r\n\r\n");
+        for (size_t at = start == std::wstring::npos ? text.size() : start + 4; at < text.size();)
+        {
+            size_t end = text.find(L"\r\n", at);
+            if (end == std::wstring::npos)
+                end = text.size();
+            listed.push_back(text.substr(at, end - at));
+            at = end + 2;
+        }
+        Texts quoted;
+        for (const std::wstring& name : names)
+            quoted.push_back(L"\"" + name + L"\"");
+        EXPECT_EQ(listed, quoted) << "the refused names, each on its own line";
+        ::SendMessageW(box, WM_COMMAND, IDOK, 0);
+    });
 }
 
 } // namespace testsupport

@@ -46,4 +46,9 @@ void ClickColumn(HWND dlg, int column, int listId = IDC_LIST_ITEMS);
 void OnListPage(const std::wstring& caption, std::function<void(HWND)> action, DWORD timeoutMs = 15000,
                 int listId = IDC_LIST_ITEMS);
 
+// Queues the check of the one message a commit shows for the names it refused to put on a command
+// line: the names listed, one a line and quoted, are exactly `names` (control characters written
+// as \xHH). The message is then closed with OK and `seen` set.
+void ExpectRefusedNames(const Texts& names, bool* seen);
+
 } // namespace testsupport

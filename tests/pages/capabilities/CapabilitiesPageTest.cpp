@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -24,6 +25,8 @@ const wchar_t kAlpha[] = L"Alpha.Tools~~~~0.0.1.0";
 const wchar_t kBeta[] = L"Beta.Tools~~~~0.0.1.0";
 const wchar_t kDelta[] = L"Delta.Broken~~~~";
 const wchar_t kGamma[] = L"Gamma.Tools~~~~0.0.1.0";
+// Listed as printed, but never put on a command line.
+const wchar_t kEvil[] = L"Evil~~~~ /norestart";
 
 std::wstring Details(const std::wstring& id)
 {
@@ -184,15 +187,17 @@ TEST_F(CapabilitiesPage, CollectsIdentitiesThenDetailsAndShowsEachModesRows)
             EXPECT_EQ(::SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(i), 0), values[i]);
         }
 
-        // "Add" lists what is not installed; a failed query leaves its row not present and empty.
-        EXPECT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta}));
+        // "Add" lists what is not installed; a failed query, like none at all, leaves its row not
+        // present and empty.
+        EXPECT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta, kEvil}));
         EXPECT_EQ(RowTexts(dlg, 0, 4), (Texts{kAlpha, L"Not Present", L"1 Mb", L"2 Mb"}));
         EXPECT_EQ(RowTexts(dlg, 1, 4), (Texts{kBeta, L"Not Present", L"1 Mb", L"512 Kb"}));
         EXPECT_EQ(RowTexts(dlg, 2, 4), (Texts{kDelta, L"Not Present", L"0 bytes", L"0 bytes"}));
-        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 0/3  0 bytes  0 bytes");
+        EXPECT_EQ(RowTexts(dlg, 3, 4), (Texts{kEvil, L"Not Present", L"0 bytes", L"0 bytes"}));
+        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 0/4  0 bytes  0 bytes");
         SetChecked(dlg, 0, true);
         SetChecked(dlg, 1, true);
-        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 2/3  2 Mb  2.50 Mb");
+        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 2/4  2 Mb  2.50 Mb");
         SaveWindowBitmap(dlg, L"capabilities-page.bmp");
 
         SelectMode(dlg, L"Remove");
@@ -201,11 +206,14 @@ TEST_F(CapabilitiesPage, CollectsIdentitiesThenDetailsAndShowsEachModesRows)
         EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 0/1  0 bytes  0 bytes");
 
         SelectMode(dlg, L"Get Information");
-        EXPECT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta, kGamma}));
+        EXPECT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta, kEvil, kGamma}));
         ClickColumn(dlg, 3);
-        EXPECT_EQ(Column(dlg, 0), (Texts{kDelta, kBeta, kAlpha, kGamma})) << "sorted by install size";
+        Texts bySize = Column(dlg, 0);
+        ASSERT_EQ(bySize.size(), 5u);
+        std::sort(bySize.begin(), bySize.begin() + 2);   // both install 0 bytes
+        EXPECT_EQ(bySize, (Texts{kDelta, kEvil, kBeta, kAlpha, kGamma})) << "sorted by install size";
         ClickColumn(dlg, 1);
-        EXPECT_EQ(Column(dlg, 1), (Texts{L"Not Present", L"Not Present", L"Not Present", L"Installed"}));
+        EXPECT_EQ(Column(dlg, 1), (Texts{L"Not Present", L"Not Present", L"Not Present", L"Not Present", L"Installed"}));
     }, &seen);
     EXPECT_TRUE(TaskCapabilitiesOnDemand());
     EXPECT_TRUE(seen) << "the page never showed";
@@ -227,7 +235,7 @@ TEST_F(CapabilitiesPage, CommitsAddRemoveAndGetInformationAndStopsAtAFailure)
     ExpectSelfClosingCommandWindow();
     bool seen = false;
     OnPage([&](HWND dlg) {
-        ASSERT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta}));
+        ASSERT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta, kEvil}));
 
         // Add: the capability is installed afterwards, so it leaves the view.
         script.caps[kAlpha].state = "Installed";
@@ -237,7 +245,7 @@ TEST_F(CapabilitiesPage, CommitsAddRemoveAndGetInformationAndStopsAtAFailure)
         ExpectSelfClosingCommandWindow();
         Click(dlg, IDC_BTN_COMMIT);
         EXPECT_EQ(tools->Commands(), (Texts{addAlpha, Details(kAlpha)}));
-        EXPECT_EQ(Column(dlg, 0), (Texts{kBeta, kDelta}));
+        EXPECT_EQ(Column(dlg, 0), (Texts{kBeta, kDelta, kEvil}));
 
         // Remove: the first ticked row fails, so the second is not committed.
         SelectMode(dlg, L"Remove");
@@ -252,13 +260,26 @@ TEST_F(CapabilitiesPage, CommitsAddRemoveAndGetInformationAndStopsAtAFailure)
 
         // Get Information: the window stays open after a success, then the row's details reload.
         SelectMode(dlg, L"Get Information");
-        ASSERT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta, kGamma}));
+        ASSERT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta, kEvil, kGamma}));
         tools->ClearCommands();
         SetChecked(dlg, 1, true);
         ExpectCommandWindowLeftOpen(L"DONE - (result: 0 - 0)");
         Click(dlg, IDC_BTN_COMMIT);
         EXPECT_EQ(tools->Commands(), (Texts{infoBeta, Details(kBeta)}));
         EXPECT_EQ(RowTexts(dlg, 1, 4), (Texts{kBeta, L"Not Present", L"1 Mb", L"512 Kb"}));
+
+        // A name that cannot go on a command line runs nothing, is named in one message, and stops
+        // the commit like a failed command: the row after it is not committed.
+        SetChecked(dlg, 1, false);
+        SetChecked(dlg, 3, true);
+        SetChecked(dlg, 4, true);
+        tools->ClearCommands();
+        bool told = false;
+        ExpectRefusedNames(Texts{kEvil}, &told);
+        Click(dlg, IDC_BTN_COMMIT);
+        EXPECT_TRUE(told) << "the refused name was not told";
+        EXPECT_TRUE(tools->Commands().empty());
+        EXPECT_EQ(Column(dlg, 0), (Texts{kAlpha, kBeta, kDelta, kEvil, kGamma}));
     }, &seen);
     EXPECT_TRUE(TaskCapabilitiesOnDemand());
     EXPECT_TRUE(seen) << "the page never showed";

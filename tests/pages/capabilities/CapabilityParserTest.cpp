@@ -128,23 +128,24 @@ TEST(CapabilityInventory, AwkwardLinesAndEmptyTexts)
         std::wstring(L"capability identity : Lower.Key~~~~0.0.1.0\r\n")   // key in lower case counts
         + L"Capability Identity :\r\n"                                      // 21 characters: never the key
         + L"Capability Identity :X\r\n"                                     // the blank of the key is missing
-        + L"Capability Identity : \r\n"                                     // key only: no identity, no row
-        + L"Capability Identity :       \r\n"                               // blanks only: no row
+        + L"Capability Identity : \r\n"                                     // key only: one blank
+        + L"Capability Identity :       \r\n"                               // blanks only: one blank
         + L"  Capability Identity : Indented~~~~\r\n"                       // not at the line start
-        + L"Capability Identity : Two Words~~~~\r\n"                        // a blank would split the argument
+        + L"Capability Identity : Two Words~~~~\r\n"                        // listed; no command may take it
         + L"Capability Identity : Quote\"~~~~\r\n"
         + L"Capability Identity : A~~~~ /norestart\r\n"
         + L"Capability Identity :   Padded~~~~0.0.1.0   \r\n"               // blanks trimmed
         + L"Capability Identity : LoneCr.One~~~~\rCapability Identity : LoneCr.Two~~~~\r\n"
-        + L"Capability Identity : Last.NoCr~~~~0.0.1.0  ";                  // final line without CR, blanks after
-    EXPECT_EQ(ParseInto(page, text), 4);
+        + L"Capability Identity : Last.NoCr~~~~0.0.1.0  ";                  // final line without CR, blanks kept
+    EXPECT_EQ(ParseInto(page, text), 9);
     // A lone CR ends a line and swallows the character after it, so the second key loses its "C".
-    EXPECT_EQ(Identities(page),
-              (Texts{L"Last.NoCr~~~~0.0.1.0", L"LoneCr.One~~~~", L"Padded~~~~0.0.1.0", L"Lower.Key~~~~0.0.1.0"}));
-    EXPECT_EQ(page.m_nItemCount, 4);
+    EXPECT_EQ(Identities(page), (Texts{L"Last.NoCr~~~~0.0.1.0  ", L"LoneCr.One~~~~", L"Padded~~~~0.0.1.0",
+                                       L"A~~~~ /norestart", L"Quote\"~~~~", L"Two Words~~~~", L" ", L" ",
+                                       L"Lower.Key~~~~0.0.1.0"}));
+    EXPECT_EQ(page.m_nItemCount, 9);
 }
 
-TEST(CapabilityInventory, GarbageMakesNoUnsafeRowAndNeverCrashes)
+TEST(CapabilityInventory, GarbageNeverCrashesNorPutsAnUnsafeIdentityOnACommandLine)
 {
     // Pseudo-random text with the key sprinkled in, plus every control character.
     std::wstring text;
@@ -164,8 +165,16 @@ TEST(CapabilityInventory, GarbageMakesNoUnsafeRowAndNeverCrashes)
     const int made = ParseInto(page, text);
     EXPECT_EQ(page.m_nItemCount, made);
     EXPECT_EQ(static_cast<int>(Identities(page).size()), made);
+    const std::wstring prefix = L"dism /english /online /add-capability /capabilityname=";
+    std::wstring line;
+    unsigned flags = 0;
     for (const std::wstring& id : Identities(page))
-        EXPECT_TRUE(IsCapabilityNameSafe(id));
+    {
+        if (CDlgSysCapsOnDemand::BuildCommitCommand(CAPS_MODE_ADD, id, line, flags))
+        {
+            EXPECT_TRUE(IsCapabilityNameSafe(line.substr(prefix.size())));
+        }
+    }
 }
 
 const wchar_t kDetails[] =
@@ -300,6 +309,9 @@ TEST(CapabilityModes, EachModeShowsItsRowsAndRunsItsCommandLine)
     EXPECT_FALSE(CDlgSysCapsOnDemand::BuildCommitCommand(CAPS_MODE_ADD, L"X /norestart", line, flags));
     EXPECT_FALSE(CDlgSysCapsOnDemand::BuildCommitCommand(CAPS_MODE_REMOVE, L" ", line, flags));
     EXPECT_EQ(line, L"unchanged");
+    // The blanks a last line without CR keeps are not part of the identity the command gets.
+    ASSERT_TRUE(CDlgSysCapsOnDemand::BuildCommitCommand(CAPS_MODE_ADD, L"Last.NoCr~~~~0.0.1.0  ", line, flags));
+    EXPECT_EQ(line, L"dism /english /online /add-capability /capabilityname=Last.NoCr~~~~0.0.1.0");
 }
 
 // The detail query of one row, run silently against the stand-in "dism".

@@ -271,7 +271,10 @@ TEST_F(DriverStorePage, DeletesCheckedPackagesOneByOneAndKeepsFailures)
         SetChecked(dlg, RowOf(dlg, L"oem9.inf & calc.exe"), true, kList);
 
         ExpectFailedWindow(L"oem1.inf", L"DONE - (result: 5 - 0)");
+        bool told = false;
+        ExpectRefusedNames(Texts{L"oem9.inf & calc.exe"}, &told);
         Click(dlg, IDC_BTN_DRV_DELETE);
+        EXPECT_TRUE(told) << "the refused name is told once the deletions are done";
         EXPECT_EQ(tools->Commands(), (Texts{kInventory, L"pnputil -f -d oem1.inf", L"pnputil -f -d oem4.inf"}));
         EXPECT_TRUE(::IsWindowVisible(dlg)) << "after deleting, the page stays";
         EXPECT_EQ(Rows(dlg, kList), 4);
@@ -287,6 +290,37 @@ TEST_F(DriverStorePage, DeletesCheckedPackagesOneByOneAndKeepsFailures)
     EXPECT_TRUE(TaskOemDriversRepository());
     EXPECT_TRUE(closedByExit) << "with nothing checked the button closes the page";
     EXPECT_EQ(tools->Commands().size(), 3u);
+}
+
+TEST_F(DriverStorePage, CancellingARunningDeletionStopsTheBatch)
+{
+    Scenario(std::string(kTableHead) +
+                 "oem1.inf | alpha.inf | No | Display | A | 01/01/2020 | 1.0\r\n"
+                 "oem2.inf | alpha.inf | No | Display | A | 01/01/2020 | 2.0\r\n"
+                 "oem4.inf | beta.inf | No | Net | B | 01/01/2020 | 1.0\r\n"
+                 "oem6.inf | beta.inf | No | Net | B | 01/01/2020 | 2.0\r\n" +
+                 kTableTail,
+             0,
+             "match: pnputil -f -d oem1.inf\nstdout: Deleting...\\r\\n\nsleep: 30000\nexit: 0\n\n"
+             "match: pnputil -f -d oem4.inf\nexit: 0\n");
+
+    OnWindow(kPage, [this](HWND dlg) {
+        EndDialogOnExit end{dlg, IDOK};
+        WaitForRows(dlg, 4);
+        ASSERT_EQ(Checked(dlg), (NameSet{L"oem1.inf", L"oem4.inf"}));
+        OnWindow(kExec, [](HWND wnd) {
+            EndDialogOnExit endExec{wnd, IDCANCEL};
+            ASSERT_TRUE(PumpUntil([wnd] { return ItemText(wnd, IDC_EDIT_OUTPUT).find(L"Deleting") != std::wstring::npos; },
+                                  15000));
+            Click(wnd, IDCANCEL);
+        });
+        Click(dlg, IDC_BTN_DRV_DELETE);
+        EXPECT_EQ(tools->Commands(), (Texts{kInventory, L"pnputil -f -d oem1.inf"})) << "no later row is deleted";
+        EXPECT_EQ(Rows(dlg, kList), 4);
+        EXPECT_EQ(Checked(dlg), (NameSet{L"oem1.inf", L"oem4.inf"}));
+        EXPECT_EQ(ItemText(dlg, IDC_ST_DRV_STATUS), L"Selected Drivers: 2/4 - 0 bytes / 0 bytes");
+    });
+    EXPECT_TRUE(TaskOemDriversRepository());
 }
 
 TEST_F(DriverStorePage, FailedOrEmptyInventoryClosesThePageWithItsResult)

@@ -221,25 +221,39 @@ TEST_F(SysLogDetails, ToolOutputIsReadWhateverTheExitCode)
                                         L"wevtutil gli " + Quoted(L"Zero")}));
 }
 
-TEST_F(SysLogDetails, UnusableNameReachesNeitherRegistryNorTool)
+TEST_F(SysLogDetails, UnusableOrCutNameReachesNoToolNorAnotherKey)
 {
     tools->AddEntry(StandinEntry::Glob(L"*").Stdout(kInfo));
-    // "Parent\Child" would open this key if the name went into the path as it is.
+    // "Parent\Child" would open this key if the name went into the path as it is; a cut name may
+    // be the whole name of another channel.
     keys->Make(prefix + L"Parent");
     keys->Enabled(prefix + L"Parent\\Child", 1);
+    keys->Enabled(prefix + L"Cut", 1);
     CDlgSysLogItem* sneaky = Row(L"Parent\\Child");
     sneaky->LoadDetails(page.get());
-    EXPECT_EQ(sneaky->m_dwFlags, 0u);
+    EXPECT_EQ(sneaky->m_dwFlags, static_cast<uint32_t>(SYSLOG_NO_KEY));
+    CDlgSysLogItem* cut = Row(L"Cut");
+    cut->m_bNameCut = true;
+    cut->LoadDetails(page.get());
+    EXPECT_EQ(cut->m_dwFlags, static_cast<uint32_t>(SYSLOG_NO_KEY));
+    // Its registry key is read like any other; the tools are not asked.
+    keys->Enabled(prefix + L"x\" /bu:y", 1);
     CDlgSysLogItem* quote = Row(L"x\" /bu:y");
     quote->LoadDetails(page.get());
-    EXPECT_EQ(quote->m_dwFlags, 0u);
+    EXPECT_EQ(quote->m_dwFlags, static_cast<uint32_t>(SYSLOG_ENABLED | SYSLOG_ENABLED_KNOWN));
+    EXPECT_EQ(Label(quote), prefix + L"x\" /bu:y");
 
-    // Nor does a commit of such a row, nor a size the prompt cannot give, nor another mode.
+    // Nor does a commit of such a row: it is refused by name, and the commit goes on past it. Nor
+    // a size the prompt cannot give, nor another mode.
     CDlgSysLogItem* fine = Row(L"Fine");
-    EXPECT_FALSE(page->CommitItem(CDlgSysLog::MODE_CLEAN, quote, 0));
+    EXPECT_TRUE(page->CommitItem(CDlgSysLog::MODE_CLEAN, quote, 0));
+    EXPECT_TRUE(page->CommitItem(CDlgSysLog::MODE_SET_MAX_SIZE, cut, 1));
+    EXPECT_EQ(page->RefusedNames().Names(), (Texts{prefix + L"x\" /bu:y", prefix + L"Cut"}));
     EXPECT_FALSE(page->CommitItem(CDlgSysLog::MODE_SET_MAX_SIZE, fine, 0));
     EXPECT_FALSE(page->CommitItem(CDlgSysLog::MODE_SET_MAX_SIZE, fine, 4096));
     EXPECT_FALSE(page->CommitItem(7, fine, 1));
+    EXPECT_FALSE(page->CommitItem(7, quote, 1));
+    EXPECT_EQ(page->RefusedNames().Names().size(), 2u);
     EXPECT_EQ(tools->Commands(), Texts{});
 }
 

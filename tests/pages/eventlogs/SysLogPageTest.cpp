@@ -51,10 +51,12 @@ protected:
         theApp.m_strSysDir = tools->SystemFolder() + L"\\";
         theApp.m_pMainDlg = nullptr;
         p = L"VantrelTest" + std::to_wstring(::GetCurrentProcessId()) + L"-";
-        // Alpha and Delta are enabled, Beta is disabled, Gamma has no key.
+        // Alpha and Delta are enabled, Beta is disabled, Gamma has no key. Beta"x is enabled, but
+        // its name cannot be quoted on a command line.
         SetEnabled(p + L"Alpha", 1);
         SetEnabled(p + L"Beta", 0);
         SetEnabled(p + L"Delta", 1);
+        SetEnabled(p + L"Beta\"x", 1);
     }
     void TearDown() override
     {
@@ -83,7 +85,8 @@ protected:
         tools->SetScenarioText("");
         const std::string n = Narrow(p);
         tools->AddEntry(StandinEntry::Exact(L"wevtutil el")
-                            .Stdout(n + "Alpha\r\n" + n + "Beta\r\n\r\n" + n + "Gamma\r\nBad\"Name\r\n" + n + "Delta\r\n"));
+                            .Stdout(n + "Alpha\r\n" + n + "Beta\r\n\r\n" + n + "Gamma\r\nBad\"Name\r\n" + n + "Delta\r\n" +
+                                    n + "Beta\"x\r\n" + n + "Cut" + std::string(300, 'x') + "\r\n"));
         tools->AddEntry(StandinEntry::Exact(L"wevtutil gli " + Q(L"Alpha"))
                             .Stdout(std::string("creationTime: 2021-05-06T09:27:39.1234567Z\r\n"
                                                 "lastAccessTime: 2023-01-02T03:04:05.6789012Z\r\n"
@@ -148,12 +151,15 @@ TEST_F(SysLogPage, CollectsChannelDetailsThenCleansAndResizesTickedLogs)
         EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 1/2");
         EXPECT_TRUE(SaveWindowBitmap(dlg, L"system-logs-page.bmp"));
 
-        // "Set Max Size": enabled logs, the one without log information with its name only.
+        // "Set Max Size": enabled logs, those without log information with their names only (one
+        // because its tool failed, one because its name may not be put to the tool).
         SelectMode(dlg, L"Set Max Size");
-        EXPECT_EQ(Column(dlg, 0), (Texts{p + L"Alpha", p + L"Delta"}));
-        EXPECT_EQ(RowTexts(dlg, 1, 11), (Texts{p + L"Delta", L"", L"", L"", L"", L"", L"", L"", L"", L"", L""}));
-        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 0/2");
-        EXPECT_EQ(tools->Commands(), CollectCommands()) << "disabled channels and unusable names cost no run";
+        EXPECT_EQ(Column(dlg, 0), (Texts{p + L"Alpha", p + L"Beta\"x", p + L"Delta"}));
+        EXPECT_EQ(RowTexts(dlg, 1, 11), (Texts{p + L"Beta\"x", L"", L"", L"", L"", L"", L"", L"", L"", L"", L""}));
+        EXPECT_EQ(RowTexts(dlg, 2, 11), (Texts{p + L"Delta", L"", L"", L"", L"", L"", L"", L"", L"", L"", L""}));
+        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 0/3");
+        EXPECT_EQ(tools->Commands(), CollectCommands())
+            << "disabled channels, unusable names and cut names cost no run";
         SelectMode(dlg, L"Clean");
         ASSERT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 0/2");
 
@@ -166,10 +172,10 @@ TEST_F(SysLogPage, CollectsChannelDetailsThenCleansAndResizesTickedLogs)
                                             L"wevtutil gl " + Q(L"Alpha")}));
         EXPECT_EQ(Column(dlg, 0), (Texts{L"* " + p + L"Gamma"}));
 
-        // Set Max Size with both logs ticked; a cancelled prompt runs nothing.
+        // Set Max Size with every log ticked; a cancelled prompt runs nothing.
         SelectMode(dlg, L"Set Max Size");
         Click(dlg, IDC_BTN_CHECK);
-        ASSERT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 2/2");
+        ASSERT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected logs: 3/3");
         OnWindow(kPrompt, [](HWND prompt) {
             EndDialogOnExit end{prompt, IDCANCEL};
             EXPECT_EQ(ItemText(prompt, IDC_ST_VALUE_LABEL), L"Max Size (MB):");
@@ -182,7 +188,8 @@ TEST_F(SysLogPage, CollectsChannelDetailsThenCleansAndResizesTickedLogs)
         EXPECT_EQ(tools->Commands(), Texts{});
 
         // 1024 MB is the largest size: each ticked log gets it, in list order, and is reloaded; a
-        // failed command keeps its window open until it is closed, and the loop goes on.
+        // failed command keeps its window open until it is closed, and the loop goes on, as it does
+        // past a refused name, which runs nothing and is told once the loop has ended.
         OnWindow(kPrompt, [](HWND prompt) {
             EndDialogOnExit end{prompt, IDCANCEL};
             // 1 MB is the smallest size: 0 is refused.
@@ -197,11 +204,14 @@ TEST_F(SysLogPage, CollectsChannelDetailsThenCleansAndResizesTickedLogs)
             Click(prompt, IDOK);
         });
         CloseFailedCommand(5);
+        bool told = false;
+        ExpectRefusedNames(Texts{p + L"Beta\"x"}, &told);
         Click(dlg, IDC_BTN_COMMIT);
+        EXPECT_TRUE(told) << "the refused name was not told";
         EXPECT_EQ(tools->Commands(), (Texts{L"wevtutil sl " + Q(L"Alpha") + L" /ms:1073741824", L"wevtutil gli " + Q(L"Alpha"),
                                             L"wevtutil gl " + Q(L"Alpha"), L"wevtutil sl " + Q(L"Delta") + L" /ms:1073741824",
                                             L"wevtutil gli " + Q(L"Delta")}));
-        EXPECT_EQ(Column(dlg, 0), (Texts{p + L"Alpha", p + L"Delta"}));
+        EXPECT_EQ(Column(dlg, 0), (Texts{p + L"Alpha", p + L"Beta\"x", p + L"Delta"}));
     });
     EXPECT_TRUE(TaskSystemLogs());
 }

@@ -319,21 +319,31 @@ TEST(SysLogChannelList, OneRowPerChannelLine)
     EXPECT_EQ(Channels(L"  Setup  \r\n"), (Texts{L"Setup"}));
     EXPECT_EQ(Channels(L""), Texts{});
 
-    // A name longer than 256 characters is cut.
+    // A name longer than 256 characters is cut, and the row knows it: blanks after a name of
+    // 256 characters cut nothing.
     const std::wstring longName(300, L'x');
     EXPECT_EQ(Channels(longName + L"\r\nSystem\r\n"), (Texts{longName.substr(0, 256), L"System"}));
+    CDlgSysLog page(nullptr);
+    TLineReader reader(longName + L"\r\n" + std::wstring(256, L'y') + L"   \r\n" + std::wstring(256, L'z') + L"  ");
+    page.AddChannels(reader);
+    std::vector<bool> cut;
+    for (CDlgListItem* item = page.m_pItems; item != nullptr; item = item->m_pNext)
+        cut.insert(cut.begin(), static_cast<CDlgSysLogItem*>(item)->m_bNameCut);
+    EXPECT_EQ(cut, (std::vector<bool>{true, false, false}));
 }
 
-TEST(SysLogChannelList, LinesNoChannelCanHaveArePassedOver)
+TEST(SysLogChannelList, LinesNoChannelCanHaveAreListedAsRead)
 {
-    // A blank line reads as a line feed; it neither ends the list nor becomes a row.
-    EXPECT_EQ(Channels(L"Application\r\n\r\nSystem\r\n"), (Texts{L"Application", L"System"}));
-    EXPECT_EQ(Channels(L"\r\nApplication\r\n   \r\nSystem\r\n"), (Texts{L"Application", L"System"}));
+    // A blank line reads as a line feed (the text's first character when it opens the text); it
+    // does not end the list, and makes a row like any other line.
+    EXPECT_EQ(Channels(L"Application\r\n\r\nSystem\r\n"), (Texts{L"Application", L"\n", L"System"}));
+    EXPECT_EQ(Channels(L"\r\nApplication\r\n   \r\nSystem\r\n"), (Texts{L"\r", L"Application", L" ", L"System"}));
     // Names that would break out of their quotes, walk to another registry key, or read as an
-    // option of the tool.
-    EXPECT_EQ(Channels(L"a\" & del x\r\nb\\..\\c\r\n/ms:1\r\n-x\r\nSetup\x7F\r\nSystem\r\n"), (Texts{L"System"}));
-    // Lines broken by LF alone are one line full of line feeds: nothing to list.
-    EXPECT_EQ(Channels(L"Application\nSystem\n"), Texts{});
+    // option of the tool are listed; only the command lines refuse them.
+    EXPECT_EQ(Channels(L"a\" & del x\r\nb\\..\\c\r\n/ms:1\r\n-x\r\nSetup\x7F\r\nSystem\r\n"),
+              (Texts{L"a\" & del x", L"b\\..\\c", L"/ms:1", L"-x", L"Setup\x7F", L"System"}));
+    // Lines broken by LF alone are one line full of line feeds.
+    EXPECT_EQ(Channels(L"Application\nSystem\n"), Texts{L"Application\nSystem\n"});
 }
 
 TEST(SysLogCommands, CleanAndSetSizeCommandLines)

@@ -342,7 +342,7 @@ TEST(InstalledAppsParse, UsedPackagesAreDependenciesAndTheirSameNamedCopiesWhate
     }
 }
 
-TEST(InstalledAppsParse, UnsafeFullNamesGiveNoRowAndGarbageNeverCrashes)
+TEST(InstalledAppsParse, UnsafeFullNamesStayListedAsParsedAndGarbageNeverCrashes)
 {
     const std::string unsafe[] = {
         "Evil_1.0.0.0_x64__abc; Remove-Item -Recurse C:\\",
@@ -355,17 +355,26 @@ TEST(InstalledAppsParse, UnsafeFullNamesGiveNoRowAndGarbageNeverCrashes)
         "Caf\xe9_1.0_x64__abc",
         "\x01",   // a key-only line: one blank
     };
+    // Each is listed under its name as parsed (removal refuses it), and its dependencies count.
     std::vector<Pairs> records;
+    std::vector<std::string> expected;
     for (const std::string& name : unsafe)
     {
         Pairs r = AppRecord("Evil", "1.0.0.0", "x64", kPub);
         Set(r, "PackageFullName", name);
         records.push_back(r);
+        expected.push_back(name == "\x01" ? " " : name);
     }
+    Set(records[0], "Dependencies", "{Contoso.Fine_1.0.0.0_x64__abcdefghijklm}");
     records.push_back(AppRecord("Contoso.Fine", "1.0.0.0", "x64", kPub));
+    expected.push_back("Contoso.Fine_1.0.0.0_x64__abcdefghijklm");
     RowList list;
     Rows rows = ParseRecords(list, records);
-    EXPECT_EQ(Keys(rows), (std::vector<std::string>{"Contoso.Fine_1.0.0.0_x64__abcdefghijklm"}));
+    EXPECT_EQ(Keys(rows), expected);
+    ASSERT_EQ(rows.size(), expected.size());
+    EXPECT_EQ(rows.back()->m_nFlags & APP_USED, static_cast<uint32_t>(APP_USED)) << "named by an unsafe record's dependencies";
+    for (const std::string& name : unsafe)
+        EXPECT_FALSE(CDlgWsApps::IsPlainPackageName(Wide(name))) << name;
 
     // Every cut of a real inventory, then random lines made of keys, blanks, line ends and bytes.
     const std::string real = Inventory({AppRecord("Contoso.A", "1.0.0.0", "x64", kPub, "{Contoso.B_2.0.0.0_x64__abcdefghijklm, "),
@@ -396,8 +405,8 @@ TEST(InstalledAppsParse, UnsafeFullNamesGiveNoRowAndGarbageNeverCrashes)
         RowList l;
         const int n = ParseText(l, text);
         int seen = 0;
-        for (CDlgListItem* item = l.head; item != nullptr; item = item->m_pNext, ++seen)
-            EXPECT_TRUE(CDlgWsApps::IsPlainPackageName(item->m_strKey));
+        for (CDlgListItem* item = l.head; item != nullptr; item = item->m_pNext)
+            ++seen;
         EXPECT_EQ(n, seen);
     }
 }

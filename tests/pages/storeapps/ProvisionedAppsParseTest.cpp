@@ -121,19 +121,33 @@ TEST(ProvisionedAppsParse, MissingAndMisplacedKeys)
     EXPECT_EQ(rows[0]->m_strKey, L"Maker.End_1.0.0.0_x64_~_8wekyb3d8bbwe");
 }
 
-TEST(ProvisionedAppsParse, UnsafePackageNamesGiveNoRowAndGarbageNeverCrashes)
+TEST(ProvisionedAppsParse, UnsafePackageNamesStayListedAsParsedAndGarbageNeverCrashes)
 {
+    // Each is listed with its name as parsed (removal refuses it): a key-only line gives one blank,
+    // and the last line of a text no CR LF ends keeps its trailing blanks.
     std::vector<Pairs> records;
+    std::vector<std::wstring> expected;
     for (const char* name : {"Maker.Evil_1.0_x64_~_abc; Stop-Computer", "-WhatIf", "Maker.Evil_1.0_x64_~_abc,Other", "\x01",
                              "Maker.Evil_1.0_x64_~_abc'", "Maker.Evil_1.0_x64_~_abc\t"})
     {
         Pairs r = ProvisionedRecord("Maker.Evil", "1.0.0.0", "x64");
         Set(r, "PackageName", name);
         records.push_back(r);
+        expected.push_back(std::string(name) == "\x01" ? L" " : Wide(name));
     }
     records.push_back(ProvisionedRecord("Maker.Fine", "1.0.0.0", "x64"));
+    expected.push_back(L"Maker.Fine_1.0.0.0_x64_~_8wekyb3d8bbwe");
+    expected.push_back(L"Maker.Last_1.0_x64_~_abc  ");
     RowList list;
-    EXPECT_EQ(Labels(ParseText(list, Inventory(records, kProvisionedWidth))), (std::vector<std::wstring>{L"Maker.Fine"}));
+    const Rows rows = ParseText(list, Inventory(records, kProvisionedWidth) +
+                                          "DisplayName  : Maker.Last\r\nPackageName  : Maker.Last_1.0_x64_~_abc  ");
+    std::vector<std::wstring> keys;
+    for (const CDlgWsPrvAppsItem* r : rows)
+        keys.push_back(r->m_strKey);
+    EXPECT_EQ(keys, expected);
+    ASSERT_EQ(rows.size(), expected.size());
+    EXPECT_EQ(rows[1]->m_strDisplayName, L"Maker.Evil");
+    EXPECT_FALSE(CDlgWsApps::IsPlainPackageName(rows.back()->m_strKey));
 
     const std::vector<std::string> pieces = {"DisplayName  : ", "PackageName  : ", "Version      : ", "Architecture : ",
                                              "\r", "\n", "\r\n", "  ", "Maker.X_1_x64_~_p", std::string(1, '\0'), "\x80"};
@@ -148,8 +162,6 @@ TEST(ProvisionedAppsParse, UnsafePackageNamesGiveNoRowAndGarbageNeverCrashes)
         int n = 0;
         Rows rows = ParseText(l, text, &n);
         EXPECT_EQ(static_cast<size_t>(n), rows.size());
-        for (const CDlgWsPrvAppsItem* r : rows)
-            EXPECT_TRUE(CDlgWsApps::IsPlainPackageName(r->m_strKey));
     }
 }
 

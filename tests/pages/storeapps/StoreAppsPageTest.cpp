@@ -223,6 +223,55 @@ TEST_F(StoreAppsPages, InstalledAppsAreListedByModeAndRemovedExceptUsedOnes)
                                         kRemove + W(FullNameOf(media)), kRemove + W(FullNameOf(dev))}));
 }
 
+TEST_F(StoreAppsPages, UnsafeNamesAreListedButTheirRemovalRunsNothingAndStopsTheCommit)
+{
+    // The unsafe record still counts: its dependency list marks the library used.
+    Pairs evil = AppRecord("Contoso.Evil", "1.0.0.0", "x64", kPub, "{Contoso.Lib_1.0.0.0_x64__abcdefghijklm}");
+    Set(evil, "PackageFullName", "Contoso.Evil_1.0.0.0_x64__abc; Stop-Computer");
+    Pairs zed = AppRecord("Contoso.Zed", "1.0.0.0", "x64", kPub);
+    Pairs lib = AppRecord("Contoso.Lib", "1.0.0.0", "x64", kPub);
+    Set(lib, "IsFramework", "True");
+    // The last line of the provisioned inventory has no CR LF: its name keeps the blanks after it.
+    const std::string lastName = "Maker.Last_1.0_x64_~_abc  ";
+    tools->AddEntry(StandinEntry::Exact(kInventory).Stdout(Inventory({evil, zed, lib}, kAppWidth)).Exit(0));
+    tools->AddEntry(StandinEntry::Exact(kPrvInventory)
+                        .Stdout(Inventory({ProvisionedRecord("Maker.Zed", "1.0.0.0", "x64")}, kProvisionedWidth) +
+                                "DisplayName  : Maker.Last\r\nVersion      : 1.0\r\nPackageName  : " + lastName)
+                        .Exit(0));
+    tools->AddEntry(StandinEntry::Glob(L"*").Exit(77));
+
+    OnPage(L"MS Store Applications", [&](HWND dlg) {
+        EXPECT_EQ(Column(dlg, 0), (Texts{L"Contoso.Evil", L"Contoso.Zed"}));
+        EXPECT_EQ(RowTexts(dlg, 0, 8), (Texts{L"Contoso.Evil", L"1.0.0.0", L"x64", L"", L"Ok", L"", L"Store",
+                                              L"Contoso.Evil_abcdefghijklm"}));
+        EXPECT_EQ(ItemText(dlg, IDC_ST_STATUS), L"Selected items: 0/2");
+        Click(dlg, IDC_BTN_CHECK);
+        bool told = false;
+        ExpectRefusedNames(Texts{W(FullNameOf(evil))}, &told);
+        Click(dlg, IDC_BTN_COMMIT);
+        EXPECT_TRUE(told) << "the refused name was not told";
+        EXPECT_EQ(Column(dlg, 0), (Texts{L"Contoso.Evil", L"Contoso.Zed"})) << "the commit stopped at the refused row";
+        SelectMode(dlg, L"Remove Frameworks");
+        EXPECT_EQ(Column(dlg, 0), (Texts{L"Contoso.Lib *"}));
+    });
+    EXPECT_TRUE(TaskStoreApps());
+    EXPECT_EQ(tools->Commands(), (Texts{kInventory}));
+
+    tools->ClearCommands();
+    OnPage(L"MS Store Provisioned Applications", [&](HWND dlg) {
+        EXPECT_EQ(Column(dlg, 0), (Texts{L"Maker.Last", L"Maker.Zed"}));
+        EXPECT_EQ(RowTexts(dlg, 0, 3), (Texts{L"Maker.Last", L"1.0", L""}));
+        Click(dlg, IDC_BTN_CHECK);
+        bool told = false;
+        ExpectRefusedNames(Texts{W(lastName)}, &told);
+        Click(dlg, IDC_BTN_COMMIT);
+        EXPECT_TRUE(told) << "the refused name was not told";
+        EXPECT_EQ(Column(dlg, 0), (Texts{L"Maker.Last", L"Maker.Zed"}));
+    });
+    EXPECT_TRUE(TaskProvisionedApps());
+    EXPECT_EQ(tools->Commands(), (Texts{kPrvInventory}));
+}
+
 TEST_F(StoreAppsPages, FailedInventoryLeavesItsWindowOpenAndThePageEmpty)
 {
     tools->AddEntry(StandinEntry::Exact(kInventory).Stderr("Get-AppxPackage : Access is denied.\r\n").Exit(5));
