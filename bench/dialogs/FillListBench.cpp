@@ -104,9 +104,10 @@ protected:
                 m_pItems = last;
             // About three packages per driver, in the scrambled order a driver table lists them.
             const unsigned k = (n * 2654435761u) % 1000003u;
-            last->m_strInfName = (k % 5 == 0 ? L"Net" : L"net") + std::to_wstring(k % (m_rows / 3 + 1)) + L".inf";
+            const unsigned driver = k % (m_rows / 3 + 1);
+            last->m_strInfName = (k % 5 == 0 ? L"Net" : L"net") + std::to_wstring(driver) + L".inf";
             last->m_strType = L"Net";
-            last->m_strProvider = L"Vendor " + std::to_wstring(k % 7);
+            last->m_strProvider = L"Vendor " + std::to_wstring(driver % 7);
             last->SetVersion(std::to_wstring(10 + k % 3) + L".0." + std::to_wstring(k % 1000) + L".1");
             last->m_strDate = L"1" + std::to_wstring(k % 9) + L"/0" + std::to_wstring(1 + k % 9) + L"/2021";
             last->m_strPublishedName = L"oem" + std::to_wstring(n) + L".inf";

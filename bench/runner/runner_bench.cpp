@@ -164,12 +164,14 @@ struct AddressSpace
         long long committed = 0;
     };
     std::map<const void*, Use> allocations;
+    long long granularity = 65536;
 
     static AddressSpace Walk()
     {
         AddressSpace space;
         SYSTEM_INFO si;
         ::GetSystemInfo(&si);
+        space.granularity = si.dwAllocationGranularity;
         const char* p = static_cast<const char*>(si.lpMinimumApplicationAddress);
         const char* end = static_cast<const char*>(si.lpMaximumApplicationAddress);
         MEMORY_BASIC_INFORMATION mbi;
@@ -197,7 +199,9 @@ struct AddressSpace
             const auto before = allocations.find(a.first);
             if (before == allocations.end())
             {
-                grown.reserved += a.second.reserved;
+                // An allocation starts on a granularity boundary, and the rest of its last unit
+                // can hold no other allocation: it is taken all the same.
+                grown.reserved += (a.second.reserved + granularity - 1) / granularity * granularity;
                 grown.committed += a.second.committed;
             }
             else
@@ -400,7 +404,7 @@ int main(int argc, char** argv)
         committedPerByte.push_back(static_cast<double>(u.committed) / kBytes);
     }
     const Spread res = SpreadOf(reservedPerByte), com = SpreadOf(committedPerByte);
-    std::printf("address space taken while a capture is held / bytes captured: reserved %.4f (range %.4f to %.4f), "
+    std::printf("address space taken while a capture is held / bytes captured: reserved in whole allocation units %.4f (range %.4f to %.4f), "
                 "committed %.4f (range %.4f to %.4f)\n",
                 res.median, res.low, res.high, com.median, com.low, com.high);
 
