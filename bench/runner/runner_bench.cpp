@@ -200,8 +200,12 @@ struct AddressSpace
             if (before == allocations.end())
             {
                 // An allocation starts on a granularity boundary, and the rest of its last unit
-                // can hold no other allocation: it is taken all the same.
-                grown.reserved += (a.second.reserved + granularity - 1) / granularity * granularity;
+                // can hold no other allocation: it is taken all the same. A region that names an
+                // unaligned base is no allocation of ours but what is left of a reservation the
+                // system held before (a 32-bit process under Wine shows the rest of each unit
+                // that way): its address space was not free before either.
+                if (reinterpret_cast<UINT_PTR>(a.first) % static_cast<UINT_PTR>(granularity) == 0)
+                    grown.reserved += (a.second.reserved + granularity - 1) / granularity * granularity;
                 grown.committed += a.second.committed;
             }
             else
