@@ -96,7 +96,7 @@ std::vector<Texts> FillOrderCases()
     std::vector<Texts> cases;
     Texts same;
     for (int i = 0; i < 60; ++i)
-        same.push_back(i % 3 == 0 ? L"Realtek" : (i % 3 == 1 ? L"intel" : L"Realtek"));
+        same.push_back(i % 3 == 1 ? L"intel" : L"Realtek");
     cases.push_back(same);
     cases.push_back(Texts{L"alpha", L"Alpha", L"ALPHA", L"beta", L"alpha", L"Beta", L"", L"a-b", L"ab", L"a_b",
                           L"ab", L"item10", L"item9", L"Item9", L"\u00e9t\u00e9", L"ete", L"\u00c9T\u00c9", L"zeta",
