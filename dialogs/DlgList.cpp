@@ -3,6 +3,7 @@
 #include "dialogs/DlgList.h"
 #include "dialogs/DlgExecute.h"
 #include "dialogs/DlgTask.h"
+#include "dialogs/SortedInsert.h"
 #include "resources/resource.h"
 #include "runner/ExecPiped.h"
 #include "runner/Launch.h"
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -278,8 +280,7 @@ void CDlgList::FillList()
 
     const std::wstring filter = CWnd(GetDlgItem(IDC_EDIT_FILTER)).GetWindowText();
     std::wstring label, lowered;
-    // One repaint for the whole fill instead of one layout pass per inserted row.
-    m_list.SetRedraw(false);
+    std::vector<TLabelledRow> shown;
     int n = 0;
     for (CDlgListItem* item = m_pItems; item != nullptr && n < m_nItemCount; item = item->m_pNext, ++n)
     {
@@ -288,10 +289,18 @@ void CDlgList::FillList()
         item->GetLabel(label);
         if (!filter.empty() && !FilterOccurs(label, filter, lowered))
             continue;
+        shown.push_back(TLabelledRow{label, reinterpret_cast<LPARAM>(item)});
+    }
+    OrderForSortedInsert(shown);
+
+    // One repaint for the whole fill instead of one layout pass per inserted row.
+    m_list.SetRedraw(false);
+    for (const TLabelledRow& r : shown)
+    {
         // The list view keeps its rows in ascending text order, so row 0 only asks to be inserted.
-        const int row = m_list.InsertItem(0, label.c_str(), reinterpret_cast<LPARAM>(item));
+        const int row = m_list.InsertItem(0, r.label.c_str(), r.data);
         if (row >= 0)
-            item->FillRow(&m_list, row);
+            reinterpret_cast<CDlgListItem*>(r.data)->FillRow(&m_list, row);
     }
     for (int i = 0; i < m_nColumns; ++i)
         m_list.SetColumnWidth(i, LVSCW_AUTOSIZE);

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Builds one target (default x86_64) and runs every benchmark under Wine, one figure a line.
-#   tools/bench.sh [i686|x86_64] [rows...]   rows: list sizes for the list-fill benchmark
+#   tools/bench.sh [i686|x86_64] [rows...]   rows: list sizes for the list-fill benchmark, three for
+#   the checklist page, then three for the driver store page
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 target="${1:-x86_64}"; shift || true
@@ -14,4 +15,5 @@ echo "== runner";   "$root/tools/wine-exec.sh" "$prefix" "$b/bin/runner_bench.ex
 echo "== textutil"; "$root/tools/wine-exec.sh" "$prefix" "$b/bench/textutil/textutil_bench.exe"
 echo "== dialogs";  "$root/tools/wine-exec.sh" "$prefix" "$b/bench/dialogs/dialogs_bench.exe" "$@"
 echo "== pages";    "$root/tools/wine-exec.sh" "$prefix" "$b/bench/pages/pages_bench.exe"
+echo "== detail pass"; "$root/tools/wine-exec.sh" "$prefix" "$b/bench/detailpass/detailpass_bench.exe"
 vantrel_env_down

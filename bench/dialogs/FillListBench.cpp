@@ -1,6 +1,10 @@
 // Time of one checklist fill (mode test, filter pass, sorted insertion, column sizing) for
-// 1 000, 10 000 and 50 000 rows in one run, printed with the ratios between the sizes.
+// 1 000, 10 000 and 50 000 rows, and of the driver store page's fill (seven columns) and its
+// marking of older packages for 100, 300 and 3 000 rows, in one run, printed with the ratios
+// between the sizes.
+//   dialogs_bench [checklist rows x3 [driver rows x3]]
 #include "dialogs/DlgList.h"
+#include "pages/driverstore/DlgDriverStore.h"
 #include "bench/BenchClock.h"
 
 #include <windows.h>
@@ -78,6 +82,62 @@ protected:
     }
 };
 
+// The driver store page with records made in place of the inventory, filled once on opening.
+class DriverBenchPage : public CDlgRepoDrv
+{
+public:
+    explicit DriverBenchPage(unsigned rows) : CDlgRepoDrv(nullptr), m_rows(rows) {}
+    unsigned m_rows;
+    double m_fill = 0, m_marking = 0;
+    int m_shown = 0, m_checked = 0;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CDlgRepoDrv::OnInitDialog();
+        KillTimer(1);   // no inventory command
+        CDlgRepoDrvItem* last = nullptr;
+        for (unsigned n = 0; n < m_rows; ++n)
+        {
+            last = new CDlgRepoDrvItem(last);
+            if (m_pItems == nullptr)
+                m_pItems = last;
+            // About three packages per driver, in the scrambled order a driver table lists them.
+            const unsigned k = (n * 2654435761u) % 1000003u;
+            const unsigned driver = k % (m_rows / 3 + 1);
+            last->m_strInfName = (k % 5 == 0 ? L"Net" : L"net") + std::to_wstring(driver) + L".inf";
+            last->m_strType = L"Net";
+            last->m_strProvider = L"Vendor " + std::to_wstring(driver % 7);
+            last->SetVersion(std::to_wstring(10 + k % 3) + L".0." + std::to_wstring(k % 1000) + L".1");
+            last->m_strDate = L"1" + std::to_wstring(k % 9) + L"/0" + std::to_wstring(1 + k % 9) + L"/2021";
+            last->m_strPublishedName = L"oem" + std::to_wstring(n) + L".inf";
+            last->m_nOemNumber = static_cast<int32_t>(n);
+            last->m_nSizeOnDisk = 4096u * (1 + k % 500);
+            last->m_strSizeText = std::to_wstring(4 * (1 + k % 500)) + L" Kb";
+        }
+        double t0 = NowSeconds();
+        FillList();
+        m_fill = NowSeconds() - t0;
+        t0 = NowSeconds();
+        OnBnClickedOldDrivers();
+        m_marking = NowSeconds() - t0;
+        m_shown = m_list.GetItemCount();
+        for (int i = 0; i < m_shown; ++i)
+            m_checked += m_list.GetCheck(i) ? 1 : 0;
+        EndDialog(IDOK);
+        return TRUE;
+    }
+};
+
+void PrintRatios(const char* what, const unsigned* sizes, const double* first, const double* second,
+                 const char* firstName, const char* secondName)
+{
+    for (int i = 1; i < 3; ++i)
+        std::printf("%s ratio %u/%u rows (x%.0f): %s %.1f, %s %.1f\n", what, sizes[i], sizes[i - 1],
+                    double(sizes[i]) / sizes[i - 1], firstName, first[i] / first[i - 1], secondName,
+                    second[i] / second[i - 1]);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -85,9 +145,13 @@ int main(int argc, char** argv)
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&icc);
     unsigned sizes[] = {1000, 10000, 50000};
-    // Other sizes may be given for a quick look: dialogs_bench 500 2000 4000
+    unsigned driverSizes[] = {100, 300, 3000};
+    // Other sizes may be given for a quick look: dialogs_bench 500 2000 4000 50 100 200
     for (int i = 1; i < argc && i <= 3; ++i)
         sizes[i - 1] = static_cast<unsigned>(std::strtoul(argv[i], nullptr, 10));
+    for (int i = 4; i < argc && i <= 6; ++i)
+        driverSizes[i - 4] = static_cast<unsigned>(std::strtoul(argv[i], nullptr, 10));
+
     double plain[3] = {}, filtered[3] = {};
     for (int i = 0; i < 3; ++i)
     {
@@ -95,13 +159,24 @@ int main(int argc, char** argv)
         page.DoModal();
         plain[i] = page.m_plain;
         filtered[i] = page.m_filtered;
-        std::printf("%6u rows: full fill %8.3f s (%d shown), filtered fill %8.3f s (%d shown)\n", sizes[i], plain[i],
-                    page.m_shownPlain, filtered[i], page.m_shownFiltered);
+        std::printf("checklist %6u rows: full fill %8.3f s (%d shown), filtered fill %8.3f s (%d shown)\n", sizes[i],
+                    plain[i], page.m_shownPlain, filtered[i], page.m_shownFiltered);
+        std::fflush(stdout);
     }
-    std::printf("ratio %u/%u rows (x%.0f): full %.1f, filtered %.1f\n", sizes[1], sizes[0], double(sizes[1]) / sizes[0],
-                plain[1] / plain[0], filtered[1] / filtered[0]);
-    std::printf("ratio %u/%u rows (x%.0f): full %.1f, filtered %.1f\n", sizes[2], sizes[1], double(sizes[2]) / sizes[1],
-                plain[2] / plain[1], filtered[2] / filtered[1]);
-    std::printf("(a ratio near the row factor means linear growth; the list view's sorted insertion adds to it)\n");
+    PrintRatios("checklist", sizes, plain, filtered, "full", "filtered");
+
+    double fill[3] = {}, marking[3] = {};
+    for (int i = 0; i < 3; ++i)
+    {
+        DriverBenchPage page(driverSizes[i]);
+        page.DoModal();
+        fill[i] = page.m_fill;
+        marking[i] = page.m_marking;
+        std::printf("driver store %5u rows: fill %8.3f s (%d shown), marking of older packages %8.3f s (%d checked)\n",
+                    driverSizes[i], fill[i], page.m_shown, marking[i], page.m_checked);
+        std::fflush(stdout);
+    }
+    PrintRatios("driver store", driverSizes, fill, marking, "fill", "marking");
+    std::printf("(a ratio near the row factor means linear growth; the goal is at most 1.2 times the row factor)\n");
     return 0;
 }

@@ -1,6 +1,9 @@
-// Runner benchmark: capture throughput against two plain pipe readers, the delay from the child's
-// exit to the worker's end, and the page buffer's committed memory against the bytes it holds.
+// Runner benchmark: capture throughput against two plain pipe readers (rounds taken in turn,
+// median and range), the delay from the child's exit to the worker's end (with the samples kept
+// and why any was dropped), the address space reserved and committed while a capture is held
+// against the bytes it holds, and the copy-out against a memcpy into equally fresh memory.
 // Every figure is a ratio (or a time) measured in this one run; nothing here is a pass/fail test.
+//   runner_bench [rounds]   (5 unless given)
 #include <windows.h>
 #include "bench/BenchClock.h"
 
@@ -8,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,7 +22,7 @@ namespace
 {
 const int kBytes = 64 * 1024 * 1024;
 const int kShortRuns = 50;
-const int kRounds = 1;   // the Part's 512-byte reads make one 64 MiB capture take tens of seconds under Wine
+const int kRounds = 5;   // a capture of 64 MiB in 512-byte reads takes seconds under Wine: few rounds, each alternated
 
 std::wstring BinDir()
 {
@@ -30,12 +35,6 @@ std::wstring BinDir()
 double NowMs()
 {
     return 1000.0 * NowSeconds();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
 const std::wstring& Child()
@@ -154,51 +153,93 @@ double BlockingRead64K(std::vector<char>& sink, int* got)
     return NowMs() - t0;
 }
 
+// The address space the process holds, by allocation: base -> (reserved bytes, committed bytes).
+// Taken before and after a capture, the allocations that appeared are the ones the capture made,
+// whatever way the page buffer takes its memory.
+struct AddressSpace
+{
+    struct Use
+    {
+        long long reserved = 0;
+        long long committed = 0;
+    };
+    std::map<const void*, Use> allocations;
+    long long granularity = 65536;
+
+    static AddressSpace Walk()
+    {
+        AddressSpace space;
+        SYSTEM_INFO si;
+        ::GetSystemInfo(&si);
+        space.granularity = si.dwAllocationGranularity;
+        const char* p = static_cast<const char*>(si.lpMinimumApplicationAddress);
+        const char* end = static_cast<const char*>(si.lpMaximumApplicationAddress);
+        MEMORY_BASIC_INFORMATION mbi;
+        while (p < end && ::VirtualQuery(p, &mbi, sizeof(mbi)) == sizeof(mbi))
+        {
+            if (mbi.State != MEM_FREE)
+            {
+                Use& use = space.allocations[mbi.AllocationBase];
+                use.reserved += static_cast<long long>(mbi.RegionSize);
+                if (mbi.State == MEM_COMMIT)
+                    use.committed += static_cast<long long>(mbi.RegionSize);
+            }
+            p = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize;
+        }
+        return space;
+    }
+
+    // What `after` holds in allocations this one did not have, and what its common allocations
+    // committed beyond this one (a heap that grew in place).
+    Use GrowthTo(const AddressSpace& after) const
+    {
+        Use grown;
+        for (const auto& a : after.allocations)
+        {
+            const auto before = allocations.find(a.first);
+            if (before == allocations.end())
+            {
+                // An allocation starts on a granularity boundary, and the rest of its last unit
+                // can hold no other allocation: it is taken all the same. A region that names an
+                // unaligned base is no allocation of ours but what is left of a reservation the
+                // system held before (a 32-bit process under Wine shows the rest of each unit
+                // that way): its address space was not free before either.
+                if (reinterpret_cast<UINT_PTR>(a.first) % static_cast<UINT_PTR>(granularity) == 0)
+                    grown.reserved += (a.second.reserved + granularity - 1) / granularity * granularity;
+                grown.committed += a.second.committed;
+            }
+            else
+            {
+                grown.reserved += std::max(0LL, a.second.reserved - before->second.reserved);
+                grown.committed += std::max(0LL, a.second.committed - before->second.committed);
+            }
+        }
+        return grown;
+    }
+};
+
 struct RunnerCapture
 {
     double ms = -1;
     int bytes = 0;
-    long long committed = 0;
-    long long slotBytes = 0;
-    int pages = 0;
-    double copyOutMs = -1;
-    double memcpyMs = -1;
+    AddressSpace::Use held;   // taken by the runner while it holds the capture
 };
 
-RunnerCapture CaptureWithRunner()
+RunnerCapture CaptureWithRunner(std::unique_ptr<TExecPiped>* keep)
 {
     RunnerCapture res;
+    const AddressSpace before = AddressSpace::Walk();
     const double t0 = NowMs();
-    TExecPiped r(Child(), FloodLine(), true);
-    r.Resume();
-    r.WaitFor(nullptr, INFINITE);
+    std::unique_ptr<TExecPiped> r(new TExecPiped(Child(), FloodLine(), true));
+    r->Resume();
+    r->WaitFor(nullptr, INFINITE);
     res.ms = NowMs() - t0;
-    r.m_cs.Lock();
-    res.bytes = r.m_pOutput->m_nBytes;
-    const TRecArray& pages = r.m_pOutput->m_Pages;
-    res.pages = pages.m_nCount;
-    res.slotBytes = pages.m_Storage.m_nSize;
-    for (int i = 0; i < pages.m_nCount; ++i)
-    {
-        MEMORY_BASIC_INFORMATION mbi = {};
-        void* page = *static_cast<void**>(pages.GetAt(i));
-        if (::VirtualQuery(page, &mbi, sizeof(mbi)) == sizeof(mbi) && mbi.State == MEM_COMMIT)
-            res.committed += static_cast<long long>(mbi.RegionSize);
-    }
-    // A silent run's copy of everything, against one plain copy of as many bytes.
-    {
-        TVoid out;
-        double t = NowMs();
-        r.m_pOutput->CopyOut(&out, 0, -1);
-        res.copyOutMs = NowMs() - t;
-        std::vector<char> plain(static_cast<size_t>(res.bytes));
-        t = NowMs();
-        std::memcpy(plain.data(), out.m_pData, plain.size());
-        res.memcpyMs = NowMs() - t;
-        if (out.m_nSize != res.bytes)
-            std::printf("warning: copy-out gave %d of %d bytes\n", out.m_nSize, res.bytes);
-    }
-    r.m_cs.Unlock();
+    res.held = before.GrowthTo(AddressSpace::Walk());
+    r->m_cs.Lock();
+    res.bytes = r->m_pOutput->m_nBytes;
+    r->m_cs.Unlock();
+    if (keep != nullptr)
+        *keep = std::move(r);
     return res;
 }
 
@@ -216,8 +257,12 @@ DWORD WINAPI WaitForExit(LPVOID p)
     return 0;
 }
 
+// Why a sample could not be taken.
+enum { SAMPLE_KEPT = 0, SAMPLE_NO_PID = 1, SAMPLE_NOT_OPENED = 2 };
+
 // One short run: the time from the child's end (seen by a thread waiting on it) to the worker's end.
-double ExitToWorkerEndMs()
+
+int ExitToWorkerEndMs(double* ms)
 {
     TExecPiped r(Child(), L"vantrel_child.exe pid sleep:150 outn:2000:500", true);
     r.Resume();
@@ -237,9 +282,17 @@ double ExitToWorkerEndMs()
         if (pid == 0)
             ::Sleep(2);
     }
-    HANDLE child = pid ? ::OpenProcess(SYNCHRONIZE, FALSE, pid) : nullptr;
+    if (pid == 0)
+    {
+        ::WaitForSingleObject(r.m_hThread, INFINITE);
+        return SAMPLE_NO_PID;
+    }
+    HANDLE child = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
     if (child == nullptr)
-        return -1;
+    {
+        ::WaitForSingleObject(r.m_hThread, INFINITE);
+        return SAMPLE_NOT_OPENED;
+    }
     ExitWaiter waiter = {child, 0};
     HANDLE t = ::CreateThread(nullptr, 0, &WaitForExit, &waiter, 0, nullptr);
     ::WaitForSingleObject(r.m_hThread, INFINITE);
@@ -247,54 +300,154 @@ double ExitToWorkerEndMs()
     ::WaitForSingleObject(t, INFINITE);
     ::CloseHandle(t);
     ::CloseHandle(child);
-    return workerEnd - waiter.endedAt;
-}
+    *ms = workerEnd - waiter.endedAt;
+    return SAMPLE_KEPT;
 }
 
-int main()
+struct Spread
 {
+    double median, low, high;
+};
+
+Spread SpreadOf(std::vector<double> v)
+{
+    if (v.empty())
+        return {0, 0, 0};
+    std::sort(v.begin(), v.end());
+    return {v[v.size() / 2], v.front(), v.back()};
+}
+
+// Ratio of medians, and the range of the round-by-round ratios.
+void PrintRatio(const char* what, const std::vector<double>& baseline, const std::vector<double>& measured)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < baseline.size() && i < measured.size(); ++i)
+        if (measured[i] > 0)
+            ratios.push_back(baseline[i] / measured[i]);
+    const Spread r = SpreadOf(ratios), b = SpreadOf(baseline), m = SpreadOf(measured);
+    const double mib = kBytes / 1048576.0;
+    std::printf("%s: %.2f (range %.2f to %.2f over %zu rounds; medians %.0f vs %.0f MiB/s)\n", what,
+                b.median / m.median, r.low, r.high, ratios.size(), mib * 1000 / m.median, mib * 1000 / b.median);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int rounds = kRounds;
+    if (argc > 1)
+        rounds = std::max(1, std::atoi(argv[1]));
     std::vector<char> sink(static_cast<size_t>(kBytes));
     std::fill(sink.begin(), sink.end(), 0);   // touch it, so the baselines pay no first-use faults
 
+    // The three readers take turns, each round starting with the next one, so that none always
+    // runs first (or always after the same neighbour) on a machine that drifts.
     std::vector<double> runnerMs, peekMs, blockMs;
-    RunnerCapture last;
-    for (int round = 0; round < kRounds; ++round)
+    std::vector<AddressSpace::Use> held;
+    std::unique_ptr<TExecPiped> kept;   // the last capture, for the copy-out figures
+    for (int round = 0; round < rounds; ++round)
     {
-        int got = 0;
-        last = CaptureWithRunner();
-        if (last.bytes != kBytes)
-            std::printf("warning: runner captured %d of %d bytes\n", last.bytes, kBytes);
-        runnerMs.push_back(last.ms);
-        peekMs.push_back(PeekRead512(sink, &got));
-        if (got != kBytes)
-            std::printf("warning: peek-512 reader got %d bytes\n", got);
-        blockMs.push_back(BlockingRead64K(sink, &got));
-        if (got != kBytes)
-            std::printf("warning: blocking-64K reader got %d bytes\n", got);
+        for (int k = 0; k < 3; ++k)
+        {
+            int got = 0;
+            switch ((round + k) % 3)
+            {
+            case 0:
+            {
+                const RunnerCapture c = CaptureWithRunner(&kept);
+                if (c.bytes != kBytes)
+                    std::printf("warning: runner captured %d of %d bytes\n", c.bytes, kBytes);
+                runnerMs.push_back(c.ms);
+                held.push_back(c.held);
+                break;
+            }
+            case 1:
+                peekMs.push_back(PeekRead512(sink, &got));
+                if (got != kBytes)
+                    std::printf("warning: peek-512 reader got %d bytes\n", got);
+                break;
+            default:
+                blockMs.push_back(BlockingRead64K(sink, &got));
+                if (got != kBytes)
+                    std::printf("warning: blocking-64K reader got %d bytes\n", got);
+                break;
+            }
+        }
+        kept.reset();   // freed before the next round's readers run
     }
-    const double mib = kBytes / 1048576.0;
-    const double runner = Median(runnerMs), peek = Median(peekMs), block = Median(blockMs);
-    std::printf("capture throughput, runner / bare 512-byte peek-then-read: %.2f  (%.0f vs %.0f MiB/s)\n",
-                peek / runner, mib * 1000 / runner, mib * 1000 / peek);
-    std::printf("capture throughput, runner / blocking 64 KiB reads:       %.2f  (%.0f vs %.0f MiB/s)\n",
-                block / runner, mib * 1000 / runner, mib * 1000 / block);
+    std::printf("capture, %d MiB per run, %d rounds (runner, bare 512-byte peek-then-read, blocking 64 KiB reads "
+                "in turn):\n", kBytes / 1048576, rounds);
+    PrintRatio("  runner throughput / bare 512-byte peek-then-read", peekMs, runnerMs);
+    PrintRatio("  runner throughput / blocking 64 KiB reads       ", blockMs, runnerMs);
 
+    // Exit to worker end: every sample kept unless it could not be taken, and then said why.
     std::vector<double> delays;
+    int dropped[3] = {};
     for (int i = 0; i < kShortRuns; ++i)
     {
-        const double d = ExitToWorkerEndMs();
-        if (d >= 0)
+        double d = 0;
+        const int why = ExitToWorkerEndMs(&d);
+        if (why == 0)
             delays.push_back(d);
+        else
+            ++dropped[why];
     }
-    std::sort(delays.begin(), delays.end());
-    std::printf("child exit to worker end, median over %zu runs: %.1f ms\n", delays.size(), Median(delays));
-    std::printf("child exit to worker end, maximum over %zu runs: %.1f ms\n", delays.size(),
-                delays.empty() ? 0.0 : delays.back());
+    const Spread delay = SpreadOf(delays);
+    std::printf("child exit to worker end: median %.1f ms, range %.1f to %.1f ms; %zu of %d samples kept\n",
+                delay.median, delay.low, delay.high, delays.size(), kShortRuns);
+    if (dropped[1])
+        std::printf("  dropped %d: the worker ended before the child's pid line could be read\n", dropped[1]);
+    if (dropped[2])
+        std::printf("  dropped %d: the child could not be opened to watch its exit (already gone)\n", dropped[2]);
 
-    std::printf("page buffer committed memory / bytes captured: %.4f  (%lld pages + %lld slot bytes for %d bytes)\n",
-                static_cast<double>(last.committed + last.slotBytes) / last.bytes, last.committed / g_nPageSize,
-                last.slotBytes, last.bytes);
-    std::printf("copy-out of all bytes / one plain memcpy of them: %.1f  (%.0f vs %.1f ms)\n",
-                last.copyOutMs / std::max(last.memcpyMs, 0.001), last.copyOutMs, last.memcpyMs);
+    // Memory of one held 64 MiB capture, found by walking the address space before and after it.
+    std::vector<double> reservedPerByte, committedPerByte;
+    for (const AddressSpace::Use& u : held)
+    {
+        reservedPerByte.push_back(static_cast<double>(u.reserved) / kBytes);
+        committedPerByte.push_back(static_cast<double>(u.committed) / kBytes);
+    }
+    const Spread res = SpreadOf(reservedPerByte), com = SpreadOf(committedPerByte);
+    std::printf("address space taken while a capture is held / bytes captured: reserved in whole allocation units %.4f (range %.4f to %.4f), "
+                "committed %.4f (range %.4f to %.4f)\n",
+                res.median, res.low, res.high, com.median, com.low, com.high);
+
+    // Copy-out against a memcpy of as many bytes, both into memory just taken from the same allocator.
+    const RunnerCapture last = CaptureWithRunner(&kept);
+    TVoid source;
+    kept->m_cs.Lock();
+    kept->m_pOutput->CopyOut(&source, 0, -1);
+    kept->m_cs.Unlock();
+    std::vector<double> copyOutMs, memcpyMs;
+    for (int round = 0; round < rounds; ++round)
+    {
+        for (int k = 0; k < 2; ++k)
+        {
+            if ((round + k) % 2 == 0)
+            {
+                TVoid out;
+                kept->m_cs.Lock();
+                const double t = NowMs();
+                const bool ok = kept->m_pOutput->CopyOut(&out, 0, -1);
+                copyOutMs.push_back(NowMs() - t);
+                kept->m_cs.Unlock();
+                if (!ok || out.m_nSize != last.bytes)
+                    std::printf("warning: copy-out gave %d of %d bytes\n", out.m_nSize, last.bytes);
+            }
+            else
+            {
+                const double t = NowMs();
+                void* fresh = std::malloc(static_cast<size_t>(source.m_nSize));
+                if (fresh != nullptr)
+                    std::memcpy(fresh, source.m_pData, static_cast<size_t>(source.m_nSize));
+                memcpyMs.push_back(NowMs() - t);
+                std::free(fresh);
+            }
+        }
+    }
+    const Spread co = SpreadOf(copyOutMs), mc = SpreadOf(memcpyMs);
+    std::printf("copy-out of all bytes / malloc and memcpy of as many into fresh memory: %.2f "
+                "(medians %.1f vs %.1f ms; ranges %.1f to %.1f and %.1f to %.1f ms; %d rounds)\n",
+                co.median / std::max(mc.median, 0.001), co.median, mc.median, co.low, co.high, mc.low, mc.high, rounds);
     return 0;
 }

@@ -6,12 +6,14 @@
 #include "dialogs/DlgExecute.h"
 #include "dialogs/DlgList.h"
 #include "dialogs/RefusedNames.h"
+#include "dialogs/SortedInsert.h"
 #include "resources/resource.h"
 #include "textutil/ByteSize.h"
 #include "textutil/DateText.h"
 
 #include <cwchar>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -176,12 +178,26 @@ void CDlgRepoDrv::OnBnClickedRefresh()
         return;
     }
 
+    FillList();
+    OnBnClickedOldDrivers();
+}
+
+void CDlgRepoDrv::FillList()
+{
+    std::vector<TLabelledRow> rows;
     for (CDlgRepoDrvItem* item = m_pItems; item != nullptr; item = item->m_pNext)
+        rows.push_back(TLabelledRow{item->m_strInfName, reinterpret_cast<LPARAM>(item)});
+    OrderForSortedInsert(rows);
+
+    // One repaint for the whole fill instead of one per inserted row and text.
+    m_list.SetRedraw(false);
+    for (const TLabelledRow& r : rows)
     {
         // The list sorts by the first column as rows arrive: write the texts where the row landed.
-        const int row = m_list.InsertItem(0, item->m_strInfName.c_str(), reinterpret_cast<LPARAM>(item));
+        const int row = m_list.InsertItem(0, r.label.c_str(), r.data);
         if (row < 0)
             continue;
+        const CDlgRepoDrvItem* item = reinterpret_cast<const CDlgRepoDrvItem*>(r.data);
         m_list.SetItemText(row, 2, item->m_strVersion.c_str());
         m_list.SetItemText(row, 3, item->m_strType.c_str());
         m_list.SetItemText(row, 4, item->m_strProvider.c_str());
@@ -191,8 +207,8 @@ void CDlgRepoDrv::OnBnClickedRefresh()
     }
     for (int i = 0; i < kColumnCount; ++i)
         m_list.SetColumnWidth(i, LVSCW_AUTOSIZE);
-
-    OnBnClickedOldDrivers();
+    m_list.SetRedraw(true);
+    m_list.Invalidate();
 }
 
 void CDlgRepoDrv::OnBnClickedOldDrivers()

@@ -15,6 +15,8 @@ public:
     bool LayoutList();
     // Status text, "Uncheck" state and the caption of the delete button from the check boxes.
     void UpdateSelectionInfo();
+    // Lists every record, each as a row the list places by its INF name, and sizes the columns.
+    void FillList();
     // The list's sort callback: two records by the page's sort column, reversed when descending.
     static int CALLBACK CompareItems(LPARAM item1, LPARAM item2, LPARAM page);
 

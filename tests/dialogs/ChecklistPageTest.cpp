@@ -208,6 +208,22 @@ TEST_F(ChecklistPage, RowsShowSortedByLabelWhileTheDetailPassRunsInReverseCreati
     EXPECT_EQ(page.journal.destroyed, 4);
 }
 
+TEST_F(ChecklistPage, FillShowsTheOrderOfRowsInsertedOneByOneInListOrder)
+{
+    for (const Texts& labels : FillOrderCases())
+    {
+        TestPage page(Installed(labels), false);
+        Run(page, [&](HWND dlg) {
+            // What the list view makes of the shown rows handed over one by one, head of the list first.
+            std::vector<std::pair<std::wstring, LPARAM>> rows;
+            for (CDlgListItem* item = page.m_pItems; item != nullptr; item = item->m_pNext)
+                rows.emplace_back(static_cast<TestRow*>(item)->m_plan.label, reinterpret_cast<LPARAM>(item));
+            EXPECT_EQ(ItemDataOrder(::GetDlgItem(dlg, IDC_LIST_ITEMS)), OneByOneFillOrder(rows))
+                << "first label of the case: " << testing::PrintToString(labels[0]);
+        });
+    }
+}
+
 TEST_F(ChecklistPage, WithoutDetailPassNoProgressWindowShows)
 {
     TestPage page(Installed({L"one", L"two"}), false);

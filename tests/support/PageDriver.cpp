@@ -118,4 +118,54 @@ void ExpectRefusedNames(const Texts& names, bool* seen)
     });
 }
 
+std::vector<Texts> FillOrderCases()
+{
+    std::vector<Texts> cases;
+    Texts same;
+    for (int i = 0; i < 60; ++i)
+        same.push_back(i % 3 == 1 ? L"intel" : L"Realtek");
+    cases.push_back(same);
+    cases.push_back(Texts{L"alpha", L"Alpha", L"ALPHA", L"beta", L"alpha", L"Beta", L"", L"a-b", L"ab", L"a_b",
+                          L"ab", L"item10", L"item9", L"Item9", L"\u00e9t\u00e9", L"ete", L"\u00c9T\u00c9", L"zeta",
+                          L"", L"Alpha", L"a b", L"\u00c4rger", L"arger", L"alpha", L"\u00e9t\u00e9", L"ALPHA"});
+    Texts mixed;
+    for (unsigned i = 0; i < 300; ++i)
+    {
+        const unsigned k = (i * 2654435761u) % 97u;   // scrambled, with repeats
+        std::wstring label = L"Pkg" + std::to_wstring(k % 23);
+        if (k % 4 == 1)
+            label = L"pkg" + std::to_wstring(k % 23);
+        else if (k % 4 == 2)
+            label = L"PKG" + std::to_wstring(k % 23);
+        mixed.push_back(label);
+    }
+    cases.push_back(mixed);
+    return cases;
+}
+
+std::vector<LPARAM> ItemDataOrder(HWND list)
+{
+    CListCtrl view;
+    view.Attach(list);
+    std::vector<LPARAM> order;
+    for (int i = 0; i < view.GetItemCount(); ++i)
+        order.push_back(static_cast<LPARAM>(view.GetItemData(i)));
+    return order;
+}
+
+std::vector<LPARAM> OneByOneFillOrder(const std::vector<std::pair<std::wstring, LPARAM>>& rows)
+{
+    HWND list = ::CreateWindowExW(0, WC_LISTVIEWW, L"", WS_POPUP | LVS_REPORT | LVS_SORTASCENDING, 0, 0, 200, 200,
+                                  nullptr, nullptr, nullptr, nullptr);
+    EXPECT_NE(list, nullptr);
+    CListCtrl view;
+    view.Attach(list);
+    view.InsertColumn(0, L"Label", LVCFMT_LEFT, 100);
+    for (const auto& row : rows)
+        EXPECT_GE(view.InsertItem(0, row.first.c_str(), row.second), 0);
+    std::vector<LPARAM> order = ItemDataOrder(list);
+    ::DestroyWindow(list);
+    return order;
+}
+
 } // namespace testsupport

@@ -51,4 +51,15 @@ void OnListPage(const std::wstring& caption, std::function<void(HWND)> action, D
 // as \xHH). The message is then closed with OK and `seen` set.
 void ExpectRefusedNames(const Texts& names, bool* seen);
 
+// Label sets that tell fill orders apart: many rows with one label (more than a sort does by
+// insertion alone), letter-case twins, punctuation, digits, accents and empty labels.
+std::vector<Texts> FillOrderCases();
+
+// Item data of the list view's rows, top row first.
+std::vector<LPARAM> ItemDataOrder(HWND list);
+
+// The rows a sorted list view shows when it is given (label, item data) pairs one by one, each
+// inserted at index 0, in the order given: item data top row first.
+std::vector<LPARAM> OneByOneFillOrder(const std::vector<std::pair<std::wstring, LPARAM>>& rows);
+
 } // namespace testsupport

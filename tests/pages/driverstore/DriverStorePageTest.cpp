@@ -132,6 +132,50 @@ protected:
     UINT savedCluster = 0;
 };
 
+// The page with records made in place of a collection: it fills its list once and closes.
+class FillOnlyPage : public CDlgRepoDrv
+{
+public:
+    explicit FillOnlyPage(const Texts& infNames) : CDlgRepoDrv(nullptr), m_names(infNames) {}
+    std::vector<LPARAM> shown, oneByOne;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CDlgRepoDrv::OnInitDialog();
+        KillTimer(1);   // no inventory command
+        CDlgRepoDrvItem* last = nullptr;
+        std::vector<std::pair<std::wstring, LPARAM>> rows;
+        for (size_t i = 0; i < m_names.size(); ++i)
+        {
+            last = new CDlgRepoDrvItem(last);
+            if (m_pItems == nullptr)
+                m_pItems = last;
+            last->m_strInfName = m_names[i];
+            last->m_strPublishedName = L"oem" + std::to_wstring(i) + L".inf";
+            rows.emplace_back(m_names[i], reinterpret_cast<LPARAM>(last));
+        }
+        FillList();
+        shown = ItemDataOrder(m_list);
+        oneByOne = OneByOneFillOrder(rows);
+        EndDialog(IDOK);
+        return TRUE;
+    }
+    Texts m_names;
+};
+
+TEST(DriverStoreFill, ShowsTheOrderOfRecordsInsertedOneByOneInTableOrder)
+{
+    InitListControls();
+    for (const Texts& names : FillOrderCases())
+    {
+        FillOnlyPage page(names);
+        ASSERT_EQ(page.DoModal(), IDOK);
+        EXPECT_EQ(page.shown.size(), names.size());
+        EXPECT_EQ(page.shown, page.oneByOne) << "first name of the case: " << testing::PrintToString(names[0]);
+    }
+}
+
 TEST_F(DriverStorePage, CollectsOnFirstTimerMarksOlderPackagesAndSorts)
 {
     Scenario(std::string(kTableHead) +
