@@ -13,14 +13,17 @@ namespace {
 
 const wchar_t kPublisher[] = L"_x64__abcdefghijklm";
 
-// An inventory of `count` packages: a catalogue of 200 frameworks (100 of them x86 copies of
-// the same name and version), as a system keeps them whatever the number of apps, and apps
-// naming twelve frameworks each, as a long list prints them.
+// An inventory of `count` packages: a catalogue of frameworks, one in fifty packages up to 200
+// (half of them x86 copies of the same name and version), as a system keeps them whatever the
+// number of apps, and apps naming twelve frameworks each, as a long list prints them. The apps
+// (whose dependency texts are the work) then grow with the records: a fixed catalogue of 200 would
+// make 1 000 records hold 800 apps and 10 000 hold 9 800, twelve times the work for ten times
+// the records.
 struct Inventory
 {
     explicit Inventory(unsigned count)
     {
-        const unsigned frameworks = count / 5 < 200 ? count / 5 : 200;
+        const unsigned frameworks = count / 50 < 200 ? count / 50 : 200;
         for (unsigned i = 0; i < count; ++i)
         {
             CDlgWsAppsItem* row = new CDlgWsAppsItem(&head);
