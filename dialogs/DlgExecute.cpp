@@ -210,11 +210,12 @@ void CDlgExecute::UpdateOutput()
 
     try
     {
-        // Each byte widens to the UTF-16 unit of the same value; only the changed tail is rebuilt.
-        std::wstring tail(static_cast<size_t>(shown - keep), L'\0');
+        // Each byte widens to the UTF-16 unit of the same value; only the changed tail is rebuilt,
+        // in place, so no update holds a second copy of it.
+        m_strOutput.resize(static_cast<size_t>(keep));
+        m_strOutput.resize(static_cast<size_t>(shown));
         for (int i = keep; i < shown; ++i)
-            tail[static_cast<size_t>(i - keep)] = static_cast<wchar_t>(raw[i]);
-        m_strOutput.replace(static_cast<size_t>(keep), std::wstring::npos, tail);
+            m_strOutput[static_cast<size_t>(i)] = static_cast<wchar_t>(raw[i]);
     }
     catch (const std::exception&)
     {
@@ -241,23 +242,28 @@ bool CDlgExecute::ShowOutput(int keep, int oldShown)
         return true;   // the change lies wholly in the part that is not shown
     const int from = keep < limit ? keep : limit;
     const int end = m_nShown < limit ? m_nShown : limit;
+    // Up to the limit the new text is the end of m_strOutput itself; past it, a copy with the notice.
+    const wchar_t* replacement = m_strOutput.c_str() + from;
     std::wstring text;
-    try
+    if (m_nShown > limit)
     {
-        text.assign(m_strOutput, static_cast<size_t>(from), static_cast<size_t>(end > from ? end - from : 0));
-        if (m_nShown > limit)
+        try
+        {
+            text.assign(m_strOutput, static_cast<size_t>(from), static_cast<size_t>(end > from ? end - from : 0));
             text += kNotShownNotice;
+        }
+        catch (const std::exception&)
+        {
+            return false;
+        }
+        replacement = text.c_str();
     }
-    catch (const std::exception&)
-    {
-        return false;
-    }
+    const int expected = m_nShown > limit ? from + static_cast<int>(text.size()) : m_nShown;
     // Select the changed tail (or just the end) and replace it: the edit lays out only that.
     m_edOutput.SendMessage(EM_SETSEL, static_cast<WPARAM>(from), m_nEditLength);
-    m_edOutput.SendMessage(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    m_edOutput.SendMessage(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(replacement));
     // A whole-text replacement left the caret at the start and the view at the top: so does this.
     m_edOutput.SetSel(0, 0);
-    const int expected = from + static_cast<int>(text.size());
     const int length = static_cast<int>(m_edOutput.SendMessage(WM_GETTEXTLENGTH));
     m_nEditLength = length;
     return length == expected;
