@@ -13,4 +13,5 @@ b="$root/build/$target"
 echo "== runner";   "$root/tools/wine-exec.sh" "$prefix" "$b/bin/runner_bench.exe"
 echo "== textutil"; "$root/tools/wine-exec.sh" "$prefix" "$b/bench/textutil/textutil_bench.exe"
 echo "== dialogs";  "$root/tools/wine-exec.sh" "$prefix" "$b/bench/dialogs/dialogs_bench.exe" "$@"
+echo "== execute";  "$root/tools/wine-exec.sh" "$prefix" "$b/bin/execute_bench.exe"
 vantrel_env_down

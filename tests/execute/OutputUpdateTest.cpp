@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -156,6 +157,38 @@ TEST_F(OutputDisplay, EveryUpdateShowsWhatAWholeTextRebuildShows)
         if (HasFatalFailure())
             return;
     }
+}
+
+TEST_F(OutputDisplay, MemoryRunningOutStopsTheDisplaySaysSoAndFailsTheRun)
+{
+    // The child prints nothing and ends well after a second: the test supplies the bytes, and the
+    // run itself succeeds, so only the window's own loss can make it count as failed.
+    INT_PTR r = Run(Child(), L"vantrel_child.exe sleep:1500", EXEC_HIDE_CONSOLE, [this](HWND wnd) {
+        EndDialogOnExit end{wnd, 77};
+        auto feed = [this](const char* bytes) {
+            TSysLockGuard lock(dlg->m_pRunner->m_cs);
+            dlg->m_pRunner->m_pOutput->Append(bytes, static_cast<int>(std::strlen(bytes)));
+        };
+        feed("kept\r\n");
+        dlg->UpdateOutput();
+        // A block marked as not ours refuses to grow, as one would when memory runs out.
+        dlg->m_rawOutput.m_bNotOwned = TVoid::NOT_OWNED;
+        feed("lost\r\n");
+        dlg->UpdateOutput();
+        dlg->m_rawOutput.m_bNotOwned = 0;
+        feed("later\r\n");
+        dlg->UpdateOutput();
+        const std::wstring shown = ItemText(wnd, 1002);
+        EXPECT_EQ(shown.substr(0, 6), L"kept\r\n");
+        EXPECT_NE(shown.find(L"display stopped growing"), std::wstring::npos) << "the window must say so";
+        EXPECT_EQ(shown.find(L"later"), std::wstring::npos) << "nothing more is shown after the stop";
+        EXPECT_TRUE(WaitForResultLine(wnd, 15000));
+        EXPECT_EQ(ItemText(wnd, IDCANCEL), L"DONE - (result: 0 - 0)");
+        Click(wnd, IDCANCEL);
+    });
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(dlg->m_strOutput, L"kept\r\n");
+    EXPECT_FALSE(dlg->Succeeded()) << "the text handed on is incomplete";
 }
 
 TEST_F(OutputDisplay, FlagsReachTheRunnerAndTheCloseRules)
