@@ -51,10 +51,12 @@ public:
     // The same with the state of the previous pass instead of a look back over the block.
     static int CollapseCR(unsigned char* block, int size, int from, TCollapseState* state);
 
-    // Characters of output the edit shows at most: beyond them Wine's edit control costs about
-    // 3 bytes of memory per character and some 50 ms per update (measured on both builds with
-    // 64-character lines: 48 MB and 60 ms at this size), and every update walks all its lines.
-    // Later output still reaches m_strOutput; the edit says that it is not shown.
+    // Characters of output the edit shows at most. Measured under Wine on both builds with
+    // 64-character lines, the edit control costs about 3 bytes per character shown (48 MB at this
+    // size, a small share of a 32-bit process's 2 GB beside the 2 bytes per character, up to twice
+    // that while it grows, of m_strOutput), and since every change walks all its lines, one update
+    // costs some 60 ms at this size however little it adds. Later output still reaches
+    // m_strOutput; the edit says that it is captured but not shown.
     enum : int { DISPLAY_LIMIT = 16 * 1024 * 1024 };
 
     bool m_bCloseWhenDone : 1;
