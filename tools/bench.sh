@@ -16,4 +16,5 @@ echo "== textutil"; "$root/tools/wine-exec.sh" "$prefix" "$b/bench/textutil/text
 echo "== dialogs";  "$root/tools/wine-exec.sh" "$prefix" "$b/bench/dialogs/dialogs_bench.exe" "$@"
 echo "== pages";    "$root/tools/wine-exec.sh" "$prefix" "$b/bench/pages/pages_bench.exe"
 echo "== detail pass"; "$root/tools/wine-exec.sh" "$prefix" "$b/bench/detailpass/detailpass_bench.exe"
+echo "== execute";  "$root/tools/wine-exec.sh" "$prefix" "$b/bin/execute_bench.exe"
 vantrel_env_down
