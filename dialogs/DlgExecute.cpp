@@ -10,6 +10,28 @@ namespace {
 const UINT_PTR kTimerPoll = 1;
 const unsigned char CR = 13;
 const unsigned char LF = 10;
+
+const wchar_t kOutputLostNotice[] =
+    L"*** Some output could not be stored (out of memory) and is missing; this run counts as failed. ***";
+
+// Puts the notice on a line of its own after everything shown. It is not part of m_strOutput, which
+// holds only what the tool printed. The worker has ended by then, so no later update follows it.
+void ShowOutputLostNotice(CEdit& edit)
+{
+    HWND h = edit.m_hWnd;
+    const int length = ::GetWindowTextLengthW(h);
+    const bool lineOpen = length > 0 && ::SendMessageW(h, EM_LINELENGTH, static_cast<WPARAM>(length), 0) > 0;
+    std::wstring notice = lineOpen ? L"\r\n" : L"";
+    notice += kOutputLostNotice;
+    // The edit refuses an insertion beyond its text limit: make room for the notice.
+    const LRESULT limit = ::SendMessageW(h, EM_GETLIMITTEXT, 0, 0);
+    const LRESULT needed = static_cast<LRESULT>(length) + static_cast<LRESULT>(notice.size());
+    if (limit < needed)
+        ::SendMessageW(h, EM_SETLIMITTEXT, static_cast<WPARAM>(needed), 0);
+    ::SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+    ::SendMessageW(h, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(notice.c_str()));
+    ::SendMessageW(h, EM_SCROLLCARET, 0, 0);
+}
 }
 
 CDlgExecute::CDlgExecute(CWnd* parent, const std::wstring& program, const std::wstring& commandLine, unsigned flags)
@@ -133,7 +155,8 @@ void CDlgExecute::UpdateOutput()
 
 bool CDlgExecute::Succeeded() const
 {
-    return m_bOpened && !m_pRunner->IsRunning() && m_pRunner->m_dwLastError == 0 && m_pRunner->m_dwExitCode == 0;
+    return m_bOpened && !m_pRunner->IsRunning() && m_pRunner->m_dwLastError == 0 && m_pRunner->m_dwExitCode == 0
+        && !m_pRunner->m_bOutputLost;
 }
 
 void CDlgExecute::OnTimer(UINT_PTR id)
@@ -153,7 +176,12 @@ void CDlgExecute::OnTimer(UINT_PTR id)
              static_cast<unsigned>(m_pRunner->m_dwLastError));
     m_btnCancel.SetWindowText(caption);
 
-    bool success = m_pRunner->m_dwExitCode == 0 && m_pRunner->m_dwLastError == 0;
+    // A capture with a hole is no success, whatever the tool returned: the window must not close as
+    // if it were one, and the user must see why the run failed.
+    const bool lost = m_pRunner->m_bOutputLost;
+    if (lost)
+        ShowOutputLostNotice(m_edOutput);
+    bool success = m_pRunner->m_dwExitCode == 0 && m_pRunner->m_dwLastError == 0 && !lost;
     if (m_bCloseWhenDone || (m_bCloseOnSuccess && success))
     {
         EndDialog(0);

@@ -36,7 +36,7 @@ int Sign(int value)
 }
 
 // Runs one command in a command window over the page. The result is the launch error, else the
-// exit code; `output` gets what the window showed.
+// exit code, else ERROR_NOT_ENOUGH_MEMORY when output was lost; `output` gets what the window showed.
 DWORD RunInWindow(CWnd* page, const std::wstring& program, const std::wstring& commandLine, std::wstring* output)
 {
     // The runner cannot take an empty path: that is a command that cannot be started.
@@ -56,7 +56,10 @@ DWORD RunInWindow(CWnd* page, const std::wstring& program, const std::wstring& c
         *output = dlg->m_strOutput;
     if (dlg->m_pRunner->m_dwLastError != 0)
         return dlg->m_pRunner->m_dwLastError;
-    return dlg->m_pRunner->m_dwExitCode;
+    if (dlg->m_pRunner->m_dwExitCode != 0)
+        return dlg->m_pRunner->m_dwExitCode;
+    // Output the runner could not store: the table would be read with rows missing.
+    return dlg->m_pRunner->m_bOutputLost ? static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY) : 0;
 }
 
 } // namespace
