@@ -509,8 +509,8 @@ int FirstReservationPages()
 
 TEST(PageBuffer, PagesFillLargeReservationsAndRollbacksGiveBackWhatTheyTook)
 {
+    const int border = FirstReservationPages();   // builds the first buffer, which reads the page size
     const int ps = g_nPageSize;
-    const int border = FirstReservationPages();
     SYSTEM_INFO si;
     ::GetSystemInfo(&si);
     // A reservation takes a whole allocation-granularity unit however little it holds.
