@@ -136,8 +136,8 @@ DWORD TExecPiped::Execute()
     si.hStdError = writeEnd;
 
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(m_strApplication.c_str(), m_commandLineBuffer.data(), &sa, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                          nullptr, nullptr, &si, &pi))
+    if (!::CreateProcessW(m_strApplication.c_str(), m_commandLineBuffer.data(), &sa, nullptr, TRUE,
+                          NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi))
     {
         m_dwLastError = ::GetLastError();
     }

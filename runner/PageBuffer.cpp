@@ -45,8 +45,8 @@ private:
 //
 // Each new region is as large as all earlier ones together (never below one granularity unit): a
 // small output takes a handful of reservations, and the reserved but unused tail never exceeds the
-// bytes already stored, so address space per captured byte stays within twice the bytes for small
-// outputs and tends to the bytes themselves for large ones. The cap bounds that unused tail for large
+// pages already in use (or one granularity unit), so address space per captured byte stays within
+// twice the bytes for small outputs and tends to the bytes themselves for large ones. The cap bounds that unused tail for large
 // outputs (8 MiB is 0.4% of a 32-bit process's 2 GiB) and keeps a region small enough for a
 // fragmented 32-bit address space to place; when even that fails, ever smaller regions, down to one
 // granularity unit, take the holes that remain before the append gives up.

@@ -552,8 +552,10 @@ TEST(PageBuffer, PagesFillLargeReservationsAndRollbacksGiveBackWhatTheyTook)
             // for the next append; a reservation this call made is released whole.
             const int refused = c.pagesBefore + c.allowed;
             for (int i = c.pagesBefore; i < refused && i < border; ++i)
-                EXPECT_EQ(static_cast<DWORD>(MEM_RESERVE), Query(static_cast<char*>(first) + static_cast<size_t>(i) * ps).State)
-                    << "page " << i;
+            {
+                const void* page = static_cast<char*>(first) + static_cast<size_t>(i) * ps;
+                EXPECT_EQ(static_cast<DWORD>(MEM_RESERVE), Query(page).State) << "page " << i;
+            }
             if (refused >= border)
             {
                 ASSERT_NE(nullptr, g_reservationAtRefusal);
