@@ -10,28 +10,6 @@ namespace {
 const UINT_PTR kTimerPoll = 1;
 const unsigned char CR = 13;
 const unsigned char LF = 10;
-
-const wchar_t kOutputLostNotice[] =
-    L"*** Some output could not be stored (out of memory) and is missing; this run counts as failed. ***";
-
-// Puts the notice on a line of its own after everything shown. It is not part of m_strOutput, which
-// holds only what the tool printed. The worker has ended by then, so no later update follows it.
-void ShowOutputLostNotice(CEdit& edit)
-{
-    HWND h = edit.m_hWnd;
-    const int length = ::GetWindowTextLengthW(h);
-    const bool lineOpen = length > 0 && ::SendMessageW(h, EM_LINELENGTH, static_cast<WPARAM>(length), 0) > 0;
-    std::wstring notice = lineOpen ? L"\r\n" : L"";
-    notice += kOutputLostNotice;
-    // The edit refuses an insertion beyond its text limit: make room for the notice.
-    const LRESULT limit = ::SendMessageW(h, EM_GETLIMITTEXT, 0, 0);
-    const LRESULT needed = static_cast<LRESULT>(length) + static_cast<LRESULT>(notice.size());
-    if (limit < needed)
-        ::SendMessageW(h, EM_SETLIMITTEXT, static_cast<WPARAM>(needed), 0);
-    ::SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
-    ::SendMessageW(h, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(notice.c_str()));
-    ::SendMessageW(h, EM_SCROLLCARET, 0, 0);
-}
 }
 
 CDlgExecute::CDlgExecute(CWnd* parent, const std::wstring& program, const std::wstring& commandLine, unsigned flags)
@@ -157,6 +135,30 @@ bool CDlgExecute::Succeeded() const
 {
     return m_bOpened && !m_pRunner->IsRunning() && m_pRunner->m_dwLastError == 0 && m_pRunner->m_dwExitCode == 0
         && !m_pRunner->m_bOutputLost;
+}
+
+namespace {
+const wchar_t kOutputLostNotice[] =
+    L"*** Some output could not be stored (out of memory) and is missing; this run counts as failed. ***";
+
+// Puts the notice on a line of its own after everything shown. It is not part of m_strOutput, which
+// holds only what the tool printed. The worker has ended by then, so no later update follows it.
+void ShowOutputLostNotice(CEdit& edit)
+{
+    HWND h = edit.m_hWnd;
+    const int length = ::GetWindowTextLengthW(h);
+    const bool lineOpen = length > 0 && ::SendMessageW(h, EM_LINELENGTH, static_cast<WPARAM>(length), 0) > 0;
+    std::wstring notice = lineOpen ? L"\r\n" : L"";
+    notice += kOutputLostNotice;
+    // The edit refuses an insertion beyond its text limit: make room for the notice.
+    const LRESULT limit = ::SendMessageW(h, EM_GETLIMITTEXT, 0, 0);
+    const LRESULT needed = static_cast<LRESULT>(length) + static_cast<LRESULT>(notice.size());
+    if (limit < needed)
+        ::SendMessageW(h, EM_SETLIMITTEXT, static_cast<WPARAM>(needed), 0);
+    ::SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+    ::SendMessageW(h, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(notice.c_str()));
+    ::SendMessageW(h, EM_SCROLLCARET, 0, 0);
+}
 }
 
 void CDlgExecute::OnTimer(UINT_PTR id)
