@@ -52,6 +52,33 @@ private:
 // granularity unit, take the holes that remain before the append gives up.
 const int kRegionCapBytes = 8 << 20;
 
+// Address space a capture leaves to the rest of the program, so that it keeps working when a tool
+// prints more than a 32-bit process can hold: thread stacks and their exit, DLLs loaded later (a
+// message box), the owners' copies of the output (a poll's worth of bytes and its UTF-16 text in the
+// command window). Under Wine a 32-bit process whose address space was used up to the last unit could
+// not even end a thread cleanly. 256 MiB is an eighth of a 32-bit process's space; a 64-bit process
+// never comes near it. It is tested by taking it for a moment in pieces of 4 MiB (a thread stack or a
+// DLL needs no more in one piece), since the system's count of free address space is not reliable
+// everywhere (Wine reports a fixed number).
+const int kKeepFreePieces = 64;
+const SIZE_T kKeepFreePiece = 4u << 20;
+
+bool RoomLeftForTheRest()
+{
+    void* held[kKeepFreePieces];
+    int n = 0;
+    while (n < kKeepFreePieces)
+    {
+        held[n] = ::VirtualAlloc(nullptr, kKeepFreePiece, MEM_RESERVE, PAGE_NOACCESS);
+        if (held[n] == nullptr)
+            break;
+        ++n;
+    }
+    for (int i = 0; i < n; ++i)
+        ::VirtualFree(held[i], 0, MEM_RELEASE);
+    return n == kKeepFreePieces;
+}
+
 int RegionMinPages(int ps)
 {
     SYSTEM_INFO si;
@@ -101,6 +128,10 @@ TPageBuffer::TRegion* TPageBuffer::ReserveRegion(int firstPage)
     int pages = firstPage < minPages ? minPages : (firstPage > capPages ? capPages : firstPage);
     pages = (pages + minPages - 1) / minPages * minPages;
 
+    // Once the rest of the program's share was reached, the buffer takes no more: probing again at
+    // every later read would cost far more than the read.
+    if (m_bNoRoom)
+        return nullptr;
     void* base = nullptr;
     for (;;)
     {
@@ -114,6 +145,12 @@ TPageBuffer::TRegion* TPageBuffer::ReserveRegion(int firstPage)
     }
     if (base == nullptr)
         return nullptr;
+    if (!RoomLeftForTheRest())
+    {
+        ::VirtualFree(base, 0, MEM_RELEASE);
+        m_bNoRoom = true;
+        return nullptr;
+    }
     TRegion* region = static_cast<TRegion*>(m_Regions.Add());
     if (region == nullptr)
     {

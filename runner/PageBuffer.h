@@ -41,6 +41,7 @@ private:
     TRegion* LastRegion() const;
 
     TRecArray m_Regions;   // one TRegion per reservation
+    bool m_bNoRoom = false;   // a reservation would have left too little address space to the rest
 
     // Lets a test refuse a page commit. Only TPageBufferTestAccess, which the tests define, can set it;
     // the program never does, so for it every commit goes straight to the virtual-memory service.

@@ -581,3 +581,48 @@ TEST(PageBuffer, PagesFillLargeReservationsAndRollbacksGiveBackWhatTheyTook)
         EXPECT_TRUE(IsReleased(second));
     }
 }
+
+TEST(PageBuffer, CaptureLeavesAddressSpaceForTheRestOfTheProgram)
+{
+    if (sizeof(void*) > 4)
+        GTEST_SKIP() << "a 64-bit process never comes near the address space a capture leaves free";
+    const SIZE_T piece = 4u << 20;
+    const int keepPieces = 64;   // 256 MiB
+    auto reserveAll = [piece](std::vector<void*>& into, int most) {
+        while (static_cast<int>(into.size()) < most)
+        {
+            void* p = ::VirtualAlloc(nullptr, piece, MEM_RESERVE, PAGE_NOACCESS);
+            if (p == nullptr)
+                break;
+            into.push_back(p);
+        }
+    };
+    auto releaseAll = [](std::vector<void*>& from) {
+        for (void* p : from)
+            ::VirtualFree(p, 0, MEM_RELEASE);
+        from.clear();
+    };
+
+    // Take the whole address space in 4 MiB pieces, then give back what the rest of the program may
+    // keep and a little more for the capture.
+    TPageBuffer buf;   // reads the page size, when no buffer has yet
+    std::vector<void*> taken;
+    reserveAll(taken, 1 << 20);
+    for (int i = 0; i < keepPieces + 2 && !taken.empty(); ++i)
+    {
+        ::VirtualFree(taken.back(), 0, MEM_RELEASE);
+        taken.pop_back();
+    }
+    const std::string page = Pattern(g_nPageSize, 40);
+    int pages = 0;
+    while (pages < (1 << 20) && buf.Append(page.data(), g_nPageSize))
+        ++pages;
+    std::vector<void*> rest;
+    reserveAll(rest, keepPieces);
+    const int restPieces = static_cast<int>(rest.size());
+    releaseAll(rest);
+    releaseAll(taken);   // before any assertion: a failing one needs address space of its own
+
+    EXPECT_GT(pages, 0) << "what lies beyond the rest of the program's share is used";
+    EXPECT_EQ(keepPieces, restPieces) << "the capture ate into what the rest of the program needs";
+}
