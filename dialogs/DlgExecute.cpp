@@ -286,7 +286,31 @@ void CDlgExecute::StopDisplay()
 bool CDlgExecute::Succeeded() const
 {
     return m_bOpened && !m_bDisplayStopped && !m_pRunner->IsRunning() && m_pRunner->m_dwLastError == 0
-           && m_pRunner->m_dwExitCode == 0;
+           && m_pRunner->m_dwExitCode == 0 && !m_pRunner->m_bOutputLost;
+}
+
+namespace {
+const wchar_t kOutputLostNotice[] =
+    L"*** Some output could not be stored (out of memory) and is missing; this run counts as failed. ***";
+
+// Puts the notice on a line of its own after everything shown. It is not part of m_strOutput, which
+// holds only what the tool printed. The worker has ended by then, so no later update follows it.
+void ShowOutputLostNotice(CEdit& edit)
+{
+    HWND h = edit.m_hWnd;
+    const int length = ::GetWindowTextLengthW(h);
+    const bool lineOpen = length > 0 && ::SendMessageW(h, EM_LINELENGTH, static_cast<WPARAM>(length), 0) > 0;
+    std::wstring notice = lineOpen ? L"\r\n" : L"";
+    notice += kOutputLostNotice;
+    // The edit refuses an insertion beyond its text limit: make room for the notice.
+    const LRESULT limit = ::SendMessageW(h, EM_GETLIMITTEXT, 0, 0);
+    const LRESULT needed = static_cast<LRESULT>(length) + static_cast<LRESULT>(notice.size());
+    if (limit < needed)
+        ::SendMessageW(h, EM_SETLIMITTEXT, static_cast<WPARAM>(needed), 0);
+    ::SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+    ::SendMessageW(h, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(notice.c_str()));
+    ::SendMessageW(h, EM_SCROLLCARET, 0, 0);
+}
 }
 
 void CDlgExecute::OnTimer(UINT_PTR id)
@@ -306,7 +330,13 @@ void CDlgExecute::OnTimer(UINT_PTR id)
              static_cast<unsigned>(m_pRunner->m_dwLastError));
     m_btnCancel.SetWindowText(caption);
 
-    bool success = m_pRunner->m_dwExitCode == 0 && m_pRunner->m_dwLastError == 0;
+    // A capture with a hole is no success, whatever the tool returned: the window must not close as
+    // if it were one, and the user must see why the run failed.
+    const bool lost = m_pRunner->m_bOutputLost;
+    if (lost)
+        ShowOutputLostNotice(m_edOutput);
+    // Likewise when the display stopped for want of memory: the text handed on is incomplete.
+    bool success = m_pRunner->m_dwExitCode == 0 && m_pRunner->m_dwLastError == 0 && !lost && !m_bDisplayStopped;
     if (m_bCloseWhenDone || (m_bCloseOnSuccess && success))
     {
         EndDialog(0);

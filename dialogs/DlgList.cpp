@@ -482,8 +482,9 @@ bool CDlgList::RunSilent(TLineReader* out, const std::wstring& program, const st
     runner->Resume();
     if (!runner->WaitFor(nullptr, kSilentWaitMs))
         runner->Stop(kSilentStopMs);
-    // From here on the worker has ended: its results can be read.
-    if (runner->m_dwLastError != 0 || runner->m_dwExitCode != 0)
+    // From here on the worker has ended: its results can be read. A capture with a hole would hand
+    // the parser an inventory with records missing.
+    if (runner->m_dwLastError != 0 || runner->m_dwExitCode != 0 || runner->m_bOutputLost)
         return false;
     if (out == nullptr)
         return true;

@@ -3,5 +3,19 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
-    return AfxWinMain(instance);
+    // AfxWinMain stops what its steps throw; this is the last stop for what its closing step throws,
+    // so that the user hears of it rather than seeing the program vanish.
+    try
+    {
+        return AfxWinMain(instance);
+    }
+    catch (const std::exception& e)
+    {
+        AfxReportException(&e);
+    }
+    catch (...)
+    {
+        AfxReportException(nullptr);
+    }
+    return 1;
 }

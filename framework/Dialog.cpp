@@ -201,14 +201,45 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM 
         self = reinterpret_cast<CDialog*>(lParam);
         ::SetWindowLongPtrW(hWnd, DWLP_USER, lParam);
         self->m_hWnd = hWnd;
-        return self->OnInitDialog();
+        try
+        {
+            return self->OnInitDialog();
+        }
+        catch (const std::exception& e)
+        {
+            AfxReportException(&e);
+        }
+        catch (...)
+        {
+            AfxReportException(nullptr);
+        }
+        // A dialog whose set-up broke off halfway is not fit to use: it closes as if cancelled.
+        self->EndDialog(IDCANCEL);
+        return FALSE;
     }
     self = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hWnd, DWLP_USER));
     if (self == nullptr)
         return FALSE;   // messages before WM_INITDIALOG (WM_SETFONT, WM_NCCREATE...) get the defaults
 
+    // No exception may leave a dialog procedure: it would have to unwind through the system's
+    // frames, which ends the program. The message then counts as not handled, so it gets the
+    // dialog manager's default answer.
     LRESULT result = 0;
-    bool handled = self->OnMessage(msg, wParam, lParam, result);
+    bool handled = false;
+    try
+    {
+        handled = self->OnMessage(msg, wParam, lParam, result);
+    }
+    catch (const std::exception& e)
+    {
+        AfxReportException(&e);
+        handled = false;
+    }
+    catch (...)
+    {
+        AfxReportException(nullptr);
+        handled = false;
+    }
     if (msg == WM_NCDESTROY)
     {
         ::SetWindowLongPtrW(hWnd, DWLP_USER, 0);

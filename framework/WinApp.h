@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framework/Wnd.h"
+#include <exception>
 #include <string>
 
 class CWinApp
@@ -18,6 +19,8 @@ public:
 
     void SetRegistryKey(const wchar_t* key) { m_strRegistryKey = key ? key : L""; }
     const std::wstring& GetAppName();
+    // The name when it is already known, else null; never allocates.
+    const wchar_t* KnownAppName() const noexcept { return m_strAppName.empty() ? nullptr : m_strAppName.c_str(); }
 
     HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr;
@@ -35,3 +38,8 @@ HINSTANCE AfxGetResourceHandle();
 int AfxMessageBox(const wchar_t* text, UINT type = MB_OK, UINT helpId = 0);
 // The library's main routine: InitInstance, then ExitInstance when it declines a message loop.
 int AfxWinMain(HINSTANCE instance);
+// Tells the user that the action under way failed with an exception and was given up, and that the
+// program goes on. For the catch blocks of the dialog procedure and the entry point only: those
+// stop every exception, so that none ends the program and none passes unseen. `e` is null for an
+// exception that is not a standard one. Allocates nothing, so it works when memory has run out.
+void AfxReportException(const std::exception* e) noexcept;

@@ -50,8 +50,10 @@ TExecPiped::TExecPiped(const std::wstring& application, const std::wstring& comm
     : m_bHideWindow(hideWindow),
       m_strApplication(ResolveApplication(application)),
       m_strCommandLine(commandLine),
-      m_pOutput(new TPageBuffer)
+      m_pOutput(new TPageBuffer),
+      m_commandLineBuffer(commandLine.begin(), commandLine.end())
 {
+    m_commandLineBuffer.push_back(L'\0');
     // A runner whose worker could not be created never runs; it must not read as a command that
     // ran and succeeded.
     if (m_hThread == nullptr)
@@ -133,12 +135,9 @@ DWORD TExecPiped::Execute()
     si.hStdOutput = writeEnd;
     si.hStdError = writeEnd;
 
-    std::vector<wchar_t> commandLine(m_strCommandLine.begin(), m_strCommandLine.end());
-    commandLine.push_back(L'\0');
-
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(m_strApplication.c_str(), commandLine.data(), &sa, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                          nullptr, nullptr, &si, &pi))
+    if (!::CreateProcessW(m_strApplication.c_str(), m_commandLineBuffer.data(), &sa, nullptr, TRUE,
+                          NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi))
     {
         m_dwLastError = ::GetLastError();
     }

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "runner/PageBuffer.h"
 #include "runner/ThreadSynched.h"
@@ -41,4 +42,9 @@ public:
 private:
     // Reads whatever the pipe holds; false when a cancel was seen during the pass.
     bool ReadPass(HANDLE pipe, bool* readSomething);
+
+    // The writable copy of the command line that process creation needs. Made by the constructor,
+    // on the owner's thread: the worker allocates nothing that could throw, since an exception
+    // leaving a thread's body ends the whole program.
+    std::vector<wchar_t> m_commandLineBuffer;
 };

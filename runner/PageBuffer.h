@@ -25,7 +25,23 @@ public:
     TRecArray m_Pages;   // one page address per element
 
 private:
-    void* CommitPage();
+    // Pages are committed inside address-space reservations of many pages each, in page order:
+    // region r holds pages nFirstPage .. nFirstPage + nPages - 1 of m_Pages. Every region holds at
+    // least its first page committed; a region left empty by a rollback is released at once.
+    struct TRegion
+    {
+        char* pBase;
+        int nFirstPage;
+        int nPages;
+    };
+
+    // Commits page `index` (the next one), reserving a new region when the last one is full.
+    void* CommitPage(int index);
+    TRegion* ReserveRegion(int firstPage);
+    TRegion* LastRegion() const;
+
+    TRecArray m_Regions;   // one TRegion per reservation
+    bool m_bNoRoom = false;   // a reservation would have left too little address space to the rest
 
     // Lets a test refuse a page commit. Only TPageBufferTestAccess, which the tests define, can set it;
     // the program never does, so for it every commit goes straight to the virtual-memory service.

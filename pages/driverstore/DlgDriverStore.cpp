@@ -39,8 +39,8 @@ int Sign(int value)
 }
 
 // Runs one command in a command window over the page. The result is the launch error, else the
-// exit code; `output` gets what the window showed; `stopped` whether the user cancelled the command
-// while it ran.
+// exit code, else ERROR_NOT_ENOUGH_MEMORY when output was lost; `output` gets what the window showed;
+// `stopped` whether the user cancelled the command while it ran.
 DWORD RunInWindow(CWnd* page, const std::wstring& program, const std::wstring& commandLine, std::wstring* output,
                   bool* stopped = nullptr)
 {
@@ -65,7 +65,10 @@ DWORD RunInWindow(CWnd* page, const std::wstring& program, const std::wstring& c
         *output = dlg->m_strOutput;
     if (dlg->m_pRunner->m_dwLastError != 0)
         return dlg->m_pRunner->m_dwLastError;
-    return dlg->m_pRunner->m_dwExitCode;
+    if (dlg->m_pRunner->m_dwExitCode != 0)
+        return dlg->m_pRunner->m_dwExitCode;
+    // Output the runner could not store: the table would be read with rows missing.
+    return dlg->m_pRunner->m_bOutputLost ? static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY) : 0;
 }
 
 } // namespace

@@ -234,7 +234,10 @@ bool CDlgSysLogItem::RunHidden(const std::wstring& program, const std::wstring& 
     if (!runner->WaitFor(nullptr, kHiddenWaitMs))
         runner->Stop(kHiddenStopMs);
     // The worker has ended. Launch error and exit code are not asked: a tool that fails or
-    // runs too long may still have printed what we look for.
+    // runs too long may still have printed what we look for. A capture with a hole is another
+    // matter: values parsed from it could belong to the wrong keys.
+    if (runner->m_bOutputLost)
+        return false;
     TVoid copy;
     if (!runner->CopyCaptured(&copy))
         return false;

@@ -2,6 +2,7 @@
 #include "TestPage.h"
 #include "app/App.h"
 #include "dialogs/DlgExecute.h"
+#include "tests/helpers/CommitRefusal.h"
 #include "tests/standin/StandinFixture.h"
 #include "tests/support/PageDriver.h"
 #include "tests/support/WindowActor.h"
@@ -531,6 +532,28 @@ TEST_F(ChecklistCommand, FailedCommandLeavesTheReaderAndShowsAnEmptyPage)
     EXPECT_FALSE(noPathResult) << "an empty program path is a failure, not an exception";
     EXPECT_EQ(ProgressWatch::s_count, 0) << "a failed collection has no detail pass";
     EXPECT_EQ(tools->Commands(), (Texts{L"dism /fail", L"dism /empty"}));
+}
+
+TEST_F(ChecklistCommand, CommandWhoseOutputCouldNotBeStoredWholeFailsAndLeavesTheReader)
+{
+    // The tool succeeds, but only the first page of what it prints can be stored.
+    tools->AddEntry(StandinEntry::Exact(L"dism /big").Stdout(std::string(5000, 'b') + "\r\n").Exit(0));
+    TestPage page({});
+    TLineReader partial(L"whole");
+    bool result = true;
+    page.collect = [&](TestPage& p) {
+        TCommitRefusal refusal(1);
+        result = p.RunWithDialog(&partial, tool, L"dism /big", EXEC_CLOSE_ON_SUCCESS | EXEC_HIDE_CONSOLE);
+        return result;
+    };
+    OnWindow(L"Executing Command...", [](HWND wnd) {
+        EndDialogOnExit end{wnd, 77};
+        ASSERT_TRUE(PumpUntil([wnd] { return ItemText(wnd, IDCANCEL) == L"DONE - (result: 0 - 0)"; }, 15000));
+        Click(wnd, IDCANCEL);
+    }, 20000);
+    Run(page, [](HWND dlg) { EXPECT_EQ(Rows(dlg), 0); });
+    EXPECT_FALSE(result) << "an inventory with a hole is no success";
+    EXPECT_EQ(partial.Text(), L"whole");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Silent runs of the checklist page: no window, a 5000 ms wait, text from the ANSI code page.
 #include "dialogs/DlgList.h"
+#include "tests/helpers/CommitRefusal.h"
 #include "tests/standin/StandinFixture.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +61,15 @@ TEST_F(SilentRun, FailuresReadAsFalseAndLeaveTheReader)
     EXPECT_FALSE(CDlgList::RunSilent(nullptr, tool, L"wevtutil gl bad"));
     EXPECT_FALSE(CDlgList::RunSilent(&reader, tools->SystemFolder() + L"\\missing.exe", L"missing"));
     EXPECT_FALSE(CDlgList::RunSilent(&reader, L"", L"wevtutil gl bad")) << "an empty path is a failure, not an exception";
+    EXPECT_EQ(reader.Text(), L"keep");
+
+    // A tool that succeeds but whose output could be stored only in part: no half inventory.
+    tools->AddEntry(StandinEntry::Exact(L"wevtutil el").Stdout(std::string(5000, 'x') + "\r\n").Exit(0));
+    {
+        TCommitRefusal refusal(1);
+        EXPECT_FALSE(CDlgList::RunSilent(&reader, tool, L"wevtutil el"));
+        EXPECT_FALSE(CDlgList::RunSilent(nullptr, tool, L"wevtutil el"));
+    }
     EXPECT_EQ(reader.Text(), L"keep");
 }
 

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <functional>
+#include <new>
+#include <stdexcept>
 
 using namespace testsupport;
 
@@ -220,6 +223,87 @@ TEST_F(SmallDialogs, NumberPromptWithoutAMaximumAboveTheMinimumTakesEveryValueFr
     });
     EXPECT_EQ(r, IDOK);
     EXPECT_EQ(signedPrompt.m_nValue, -7);
+}
+
+// A dialog whose set-up or whose first posted message throws what the test gives it. A later
+// posted message ends it with 55, which only a dialog that lived on after the exception can do.
+class TThrowingDialog : public CDialog
+{
+public:
+    TThrowingDialog(bool inInit, std::function<void()> raise)
+        : CDialog(IDD_DLG_GET_INT), m_bInInit(inInit), m_raise(std::move(raise))
+    {
+    }
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        if (!m_bInInit)
+            ::PostMessageW(m_hWnd, WM_APP, 0, 0);
+        // Also after a set-up that throws: a dialog kept open after it would end with 55 then.
+        ::PostMessageW(m_hWnd, WM_APP + 1, 0, 0);
+        if (m_bInInit)
+            m_raise();
+        return TRUE;
+    }
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override
+    {
+        if (msg == WM_APP)
+            m_raise();
+        if (msg == WM_APP + 1)
+        {
+            EndDialog(55);
+            return true;
+        }
+        return CDialog::OnMessage(msg, wParam, lParam, result);
+    }
+
+private:
+    bool m_bInInit;
+    std::function<void()> m_raise;
+};
+
+// Texts of a window's children, one after another.
+BOOL CALLBACK AppendChildText(HWND child, LPARAM lParam)
+{
+    *reinterpret_cast<std::wstring*>(lParam) += TextOf(child) + L"|";
+    return TRUE;
+}
+
+TEST_F(SmallDialogs, ExceptionInADialogIsToldToTheUserAndTheProgramGoesOn)
+{
+    wchar_t path[MAX_PATH] = {};
+    std::wstring name(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
+    name = name.substr(name.find_last_of(L"\\/") + 1);
+    name = name.substr(0, name.rfind(L'.'));
+
+    struct Case
+    {
+        bool inInit;
+        std::function<void()> raise;
+        const wchar_t* told;   // part of the report's text
+        INT_PTR result;        // a set-up that broke off ends the dialog as cancelled
+    };
+    const Case cases[] = {
+        {true, [] { throw std::runtime_error("table header missing"); }, L"table header missing", IDCANCEL},
+        {false, [] { throw std::bad_alloc(); }, L"not enough memory", 55},
+        {false, [] { throw 7; }, L"unexpected error", 55},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.told);
+        std::wstring report;
+        OnWindow(name, [&report](HWND box) {
+            EndDialogOnExit end{box, IDOK};
+            ::EnumChildWindows(box, AppendChildText, reinterpret_cast<LPARAM>(&report));
+            Click(box, IDOK);
+        });
+        TThrowingDialog dlg(c.inInit, c.raise);
+        EXPECT_EQ(dlg.DoModal(), c.result);
+        EXPECT_NE(report.find(c.told), std::wstring::npos) << std::string(report.begin(), report.end());
+        EXPECT_NE(report.find(L"goes on running"), std::wstring::npos);
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The command window driven as a user would, with stand-in tools printing scripted output.
 #include "dialogs/DlgExecute.h"
 #include "app/App.h"
+#include "tests/helpers/CommitRefusal.h"
 #include "tests/support/MessageSpy.h"
 #include "tests/support/StandinWindowTest.h"
 #include "tests/support/WindowActor.h"
@@ -161,6 +162,46 @@ TEST_F(CommandWindow, EnterNeverEndsTheWindowWhileTheCommandRuns)
         Click(wnd, IDCANCEL);
     });
     EXPECT_EQ(r, 1);
+}
+
+TEST_F(CommandWindow, OutputThatCouldNotBeStoredFailsTheRunSaysSoAndKeepsTheWindowOpen)
+{
+    const std::wstring notice =
+        L"*** Some output could not be stored (out of memory) and is missing; this run counts as failed. ***";
+    struct Case
+    {
+        int pagesStored;   // page commits allowed before memory "runs out"
+        std::string printed;
+    };
+    // No byte stored; then the first page stored and the rest refused, so the shown text ends inside
+    // a line and the notice starts a line of its own.
+    const Case cases[] = {{0, "Driver table\r\n"}, {1, std::string(5000, 'a')}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.pagesStored);
+        const std::wstring command = L"dism /get" + std::to_wstring(c.pagesStored);
+        tools->AddEntry(StandinEntry::Exact(command).Stdout(c.printed).Exit(0));
+        TCommitRefusal refusal(c.pagesStored);
+        std::wstring shown;
+        INT_PTR r = Run(command, EXEC_CLOSE_ON_SUCCESS | EXEC_HIDE_CONSOLE, [&shown](HWND wnd) {
+            EndDialogOnExit end{wnd, 77};
+            ASSERT_TRUE(WaitForResultLine(wnd));
+            EXPECT_EQ(ItemText(wnd, IDCANCEL), L"DONE - (result: 0 - 0)");
+            PumpUntil([] { return false; }, 1200);
+            EXPECT_TRUE(::IsWindowVisible(wnd)) << "a run with lost output closed as a success";
+            shown = ItemText(wnd, 1002);
+            Click(wnd, IDCANCEL);
+        });
+        EXPECT_EQ(r, 1);
+        EXPECT_FALSE(dlg->Succeeded());
+        // What was stored is shown (a whole page at most), then the notice, which is no part of the
+        // tool's output.
+        const std::wstring& kept = dlg->m_strOutput;
+        EXPECT_EQ(kept.empty(), c.pagesStored == 0);
+        EXPECT_LE(kept.size(), 4096u * c.pagesStored);
+        EXPECT_EQ(kept, std::wstring(c.printed.begin(), c.printed.begin() + static_cast<std::ptrdiff_t>(kept.size())));
+        EXPECT_EQ(shown, kept + (kept.empty() ? L"" : L"\r\n") + notice);
+    }
 }
 
 TEST_F(CommandWindow, ScreenshotOfAFinishedCommand)

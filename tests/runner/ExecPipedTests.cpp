@@ -14,12 +14,19 @@
 #include "runner/ExecPiped.h"
 #include "runner/Launch.h"
 #include "tests/helpers/ChildPattern.h"
+#include "tests/helpers/CommitRefusal.h"
 #include "tests/runner/RunnerTestSupport.h"
 
 struct TThreadSynchedTestAccess
 {
     static void RefuseCreation(bool refuse) { TThreadSynched::s_pfnAllowCreate = refuse ? &No : nullptr; }
     static bool No() { return false; }
+    // The cancel flag alone, as Stop sets it, without Stop's wait.
+    static void RequestCancel(TThreadSynched& t)
+    {
+        TSysLockGuard lock(t.m_cs);
+        t.m_bCancel = TThreadSynched::CANCEL_REQUESTED;
+    }
 };
 
 namespace
@@ -305,6 +312,26 @@ TEST(ExecPiped, CancelledFloodingChildKeepsItsBytesAndIsLeftToFinish)
     DWORD code = 0;
     ::GetExitCodeProcess(child.h, &code);
     EXPECT_EQ(42u, code);
+}
+
+TEST(ExecPiped, CancelIsSeenInsideAReadPassThatNeverRunsDry)
+{
+    // Every page commit waits, so the worker reads far slower than the child writes: the pipe never
+    // runs dry, and the read pass would never end by itself. The cancel must be seen inside it.
+    TCommitRefusal slowCommits(TCommitRefusal::ALL, 5);
+    TExecPiped r(ChildExe(), ChildLine({L"pid", L"flood:42"}), true);
+    r.Resume();
+    ASSERT_TRUE(WaitUntil(30000, [&] { return CapturedCount(r) > 64 * 1024; }));
+    ChildProcess child(ChildPid(Captured(r)));
+    ASSERT_NE(nullptr, child.h);
+
+    TThreadSynchedTestAccess::RequestCancel(r);
+    const bool ended = r.WaitFor(nullptr, 10000);
+    if (!ended)
+        ::TerminateProcess(child.h, 1);   // lets the pass run dry, so the test can end
+    EXPECT_TRUE(ended) << "the cancel was not seen while the pipe kept its bytes coming";
+    EXPECT_FALSE(r.m_bOutputLost);
+    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), r.m_dwExitCode);
 }
 
 TEST(ExecPiped, LargeOutputIsCapturedWhole)

@@ -14,6 +14,12 @@
 struct TPageBufferTestAccess
 {
     static void SetCommitGate(bool (*gate)()) { TPageBuffer::s_pfnAllowCommit = gate; }
+    // Base of the buffer's newest address-space reservation, or null.
+    static void* NewestReservation(const TPageBuffer& buf)
+    {
+        const TPageBuffer::TRegion* region = buf.LastRegion();
+        return region != nullptr ? region->pBase : nullptr;
+    }
 };
 
 namespace
@@ -465,4 +471,158 @@ TEST(PageBuffer, DestructionReleasesEveryPage)
     }
     for (void* p : pages)
         EXPECT_TRUE(IsReleased(p)) << p;
+}
+
+namespace
+{
+MEMORY_BASIC_INFORMATION Query(const void* p)
+{
+    MEMORY_BASIC_INFORMATION mbi = {};
+    ::VirtualQuery(p, &mbi, sizeof(mbi));
+    return mbi;
+}
+
+const TPageBuffer* g_watched = nullptr;
+void* g_reservationAtRefusal = nullptr;
+bool WatchingCommit()
+{
+    g_reservationAtRefusal = TPageBufferTestAccess::NewestReservation(*g_watched);
+    return CountedCommit();
+}
+
+// Pages in the first reservation of a new buffer.
+int FirstReservationPages()
+{
+    TPageBuffer probe;
+    const std::string page = Pattern(g_nPageSize, 30);
+    for (int i = 0; i < 100000; ++i)
+    {
+        if (!probe.Append(page.data(), g_nPageSize))
+            return -1;
+        const std::vector<void*> pages = PageAddresses(probe);
+        if (Query(pages.back()).AllocationBase != Query(pages.front()).AllocationBase)
+            return i;
+    }
+    return -1;
+}
+}
+
+TEST(PageBuffer, PagesFillLargeReservationsAndRollbacksGiveBackWhatTheyTook)
+{
+    const int border = FirstReservationPages();   // builds the first buffer, which reads the page size
+    const int ps = g_nPageSize;
+    SYSTEM_INFO si;
+    ::GetSystemInfo(&si);
+    // A reservation takes a whole allocation-granularity unit however little it holds.
+    ASSERT_GE(static_cast<long long>(border) * ps, static_cast<long long>(si.dwAllocationGranularity));
+
+    struct Case
+    {
+        int pagesBefore;   // full pages stored before the failing append
+        int allowed;       // page commits it gets before the refusal
+    };
+    // The refused page lies: at the start of the second reservation, after one page committed in it,
+    // right after the border with a page of the first reservation committed, inside the first.
+    const Case cases[] = {{border, 0}, {border, 1}, {border - 1, 1}, {border - 2, 1}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE("pages before " + std::to_string(c.pagesBefore) + ", allowed " + std::to_string(c.allowed));
+        void* first = nullptr;
+        void* second = nullptr;
+        {
+            TPageBuffer buf;
+            const std::string before = Pattern(c.pagesBefore * ps, 31);
+            ASSERT_TRUE(buf.Append(before.data(), static_cast<int>(before.size())));
+            const std::vector<void*> pagesBefore = PageAddresses(buf);
+            first = Query(pagesBefore.front()).AllocationBase;
+            for (int i = 0; i < c.pagesBefore; ++i)
+                ASSERT_EQ(static_cast<char*>(first) + static_cast<size_t>(i) * ps, pagesBefore[i]) << "page " << i;
+
+            const std::string more = Pattern(3 * ps, 32);
+            g_watched = &buf;
+            g_reservationAtRefusal = nullptr;
+            g_commitsAllowed = c.allowed;
+            TPageBufferTestAccess::SetCommitGate(&WatchingCommit);
+            const bool appended = buf.Append(more.data(), static_cast<int>(more.size()));
+            TPageBufferTestAccess::SetCommitGate(nullptr);
+            EXPECT_FALSE(appended);
+            ExpectRolledBack(buf, before, pagesBefore);
+
+            // Pages this call committed in the first reservation are given back but stay reserved
+            // for the next append; a reservation this call made is released whole.
+            const int refused = c.pagesBefore + c.allowed;
+            for (int i = c.pagesBefore; i < refused && i < border; ++i)
+            {
+                const void* page = static_cast<char*>(first) + static_cast<size_t>(i) * ps;
+                EXPECT_EQ(static_cast<DWORD>(MEM_RESERVE), Query(page).State) << "page " << i;
+            }
+            if (refused >= border)
+            {
+                ASSERT_NE(nullptr, g_reservationAtRefusal);
+                EXPECT_NE(first, g_reservationAtRefusal);
+                EXPECT_TRUE(IsReleased(g_reservationAtRefusal)) << "the reservation made by the failed append";
+            }
+            else
+            {
+                EXPECT_EQ(first, g_reservationAtRefusal);
+            }
+
+            // The next append goes on at the old count, in the same places.
+            ASSERT_TRUE(buf.Append(more.data(), static_cast<int>(more.size())));
+            EXPECT_EQ(before + more, Contents(buf));
+            const std::vector<void*> pages = PageAddresses(buf);
+            for (int i = c.pagesBefore; i < border && i < static_cast<int>(pages.size()); ++i)
+                EXPECT_EQ(static_cast<char*>(first) + static_cast<size_t>(i) * ps, pages[i]) << "page " << i;
+            second = Query(pages.back()).AllocationBase;
+            ASSERT_NE(first, second) << "the append crossed into a second reservation";
+        }
+        // Destruction releases every reservation, not only its pages.
+        EXPECT_TRUE(IsReleased(first));
+        EXPECT_TRUE(IsReleased(second));
+    }
+}
+
+TEST(PageBuffer, CaptureLeavesAddressSpaceForTheRestOfTheProgram)
+{
+    if (sizeof(void*) > 4)
+        GTEST_SKIP() << "a 64-bit process never comes near the address space a capture leaves free";
+    const SIZE_T piece = 4u << 20;
+    const int keepPieces = 64;   // 256 MiB
+    auto reserveAll = [piece](std::vector<void*>& into, int most) {
+        while (static_cast<int>(into.size()) < most)
+        {
+            void* p = ::VirtualAlloc(nullptr, piece, MEM_RESERVE, PAGE_NOACCESS);
+            if (p == nullptr)
+                break;
+            into.push_back(p);
+        }
+    };
+    auto releaseAll = [](std::vector<void*>& from) {
+        for (void* p : from)
+            ::VirtualFree(p, 0, MEM_RELEASE);
+        from.clear();
+    };
+
+    // Take the whole address space in 4 MiB pieces, then give back what the rest of the program may
+    // keep and a little more for the capture.
+    TPageBuffer buf;   // reads the page size, when no buffer has yet
+    std::vector<void*> taken;
+    reserveAll(taken, 1 << 20);
+    for (int i = 0; i < keepPieces + 2 && !taken.empty(); ++i)
+    {
+        ::VirtualFree(taken.back(), 0, MEM_RELEASE);
+        taken.pop_back();
+    }
+    const std::string page = Pattern(g_nPageSize, 40);
+    int pages = 0;
+    while (pages < (1 << 20) && buf.Append(page.data(), g_nPageSize))
+        ++pages;
+    std::vector<void*> rest;
+    reserveAll(rest, keepPieces);
+    const int restPieces = static_cast<int>(rest.size());
+    releaseAll(rest);
+    releaseAll(taken);   // before any assertion: a failing one needs address space of its own
+
+    EXPECT_GT(pages, 0) << "what lies beyond the rest of the program's share is used";
+    EXPECT_EQ(keepPieces, restPieces) << "the capture ate into what the rest of the program needs";
 }

@@ -297,6 +297,23 @@ TEST(ThreadSynched, WaitForTimesOutAfterItsTimeAndPumpsAboutTwiceASecond)
     EXPECT_TRUE(w.IsRunning());
 }
 
+TEST(ThreadSynched, WaitForPumpsAtLeastEvery500MsHoweverLongItsTime)
+{
+    // A tenth of the wait would be a slice of 6 s: only the cap keeps the interface answering.
+    // Over the worker's 6 s a 500 ms slice gives a pump with a timer tick after each of its 11
+    // slices; a slice twice as long gives 5. Pumps come late on a loaded machine, never early.
+    TTestWorker w(SleepFor(6000));
+    g_timerTicks = 0;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 40, &CountTick);
+    ASSERT_NE(0u, timer);
+    w.Resume();
+    EXPECT_TRUE(w.WaitFor(nullptr, 60000));
+    ::KillTimer(nullptr, timer);
+    // Each pump dispatches at most the one pending timer message.
+    EXPECT_GE(g_timerTicks.load(), 8);
+    EXPECT_LE(g_timerTicks.load(), 13);
+}
+
 TEST(ThreadSynched, WaitForKeepsTheDialogsParentDisabledAndRestoresItsState)
 {
     for (bool initiallyEnabled : {true, false})

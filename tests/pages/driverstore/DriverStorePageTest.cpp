@@ -4,6 +4,7 @@
 #include "app/App.h"
 #include "pages/driverstore/DlgDriverStore.h"
 #include "resources/resource.h"
+#include "tests/helpers/CommitRefusal.h"
 #include "tests/support/PageDriver.h"
 #include "tests/support/StandinWindowTest.h"
 #include "tests/support/WindowActor.h"
@@ -386,6 +387,16 @@ TEST_F(DriverStorePage, FailedOrEmptyInventoryClosesThePageWithItsResult)
     }
     theApp.m_strDismPath = theApp.m_strSysDir + L"dism.exe";
 
+    // Success, but only the first page of the output could be stored: the page ends as for a failure
+    // and reads nothing, not even the "no table" of what it holds.
+    Scenario(std::string(5000, ' ') + kTableHead + kTableTail, 0);
+    ExpectFailedWindow(L"get-drivers", L"DONE - (result: 0 - 0)");
+    {
+        TCommitRefusal refusal(1);
+        CDlgRepoDrv page(nullptr);
+        EXPECT_EQ(page.DoModal(), ERROR_NOT_ENOUGH_MEMORY);
+    }
+
     // Success without a table.
     Scenario("\r\nDeployment Image Servicing and Management tool\r\n\r\nThe operation completed successfully.\r\n", 0);
     {
@@ -407,7 +418,7 @@ TEST_F(DriverStorePage, FailedOrEmptyInventoryClosesThePageWithItsResult)
         CDlgRepoDrv page(nullptr);
         EXPECT_EQ(page.DoModal(), 0);
     }
-    EXPECT_EQ(tools->Commands(), (Texts{kInventory, kInventory, kInventory}));
+    EXPECT_EQ(tools->Commands(), (Texts{kInventory, kInventory, kInventory, kInventory}));
 }
 
 TEST_F(DriverStorePage, FirstMarkedRowIsScrolledIntoViewAndAdjacentDeletionsAllRun)

@@ -3,6 +3,7 @@
 #include "pages/eventlogs/DlgSysLog.h"
 #include "pages/eventlogs/DlgSysLogItem.h"
 #include "app/App.h"
+#include "tests/helpers/CommitRefusal.h"
 #include "tests/standin/StandinFixture.h"
 
 #include <gtest/gtest.h>
@@ -203,22 +204,26 @@ TEST_F(SysLogDetails, ToolOutputIsReadWhateverTheExitCode)
     // Nothing at all, and a zero byte first: no text either.
     tools->AddEntry(StandinEntry::Exact(L"wevtutil gli " + Quoted(L"Mute")).Exit(0));
     tools->AddEntry(StandinEntry::Exact(L"wevtutil gli " + Quoted(L"Zero")).Stdout(std::string("\0fileSize: 1\r\n", 14)));
+    // Output that could be stored only in part (its first page) is not read at all.
+    tools->AddEntry(StandinEntry::Exact(L"wevtutil gli " + Quoted(L"Partial"))
+                        .Stdout("fileSize: 512\r\n" + std::string(5000, ' ') + "\r\n").Exit(0));
     tools->AddEntry(StandinEntry::Glob(L"*").Stdout(kInfo).Exit(77));
 
     CDlgSysLogItem* fails = Row(L"Fails");
     fails->LoadDetails(page.get());
     EXPECT_EQ(fails->m_nFileSize, 512u);
     EXPECT_TRUE(fails->m_dwFlags & SYSLOG_RETENTION);
-    for (const wchar_t* name : {L"Gone", L"Mute", L"Zero"})
+    for (const wchar_t* name : {L"Gone", L"Mute", L"Zero", L"Partial"})
     {
         CDlgSysLogItem* row = Row(name);
+        TCommitRefusal refusal(std::wstring(name) == L"Partial" ? 1 : TCommitRefusal::ALL);
         row->LoadDetails(page.get());
         EXPECT_EQ(row->m_dwFlags, static_cast<uint32_t>(SYSLOG_NO_KEY)) << std::string(name, name + wcslen(name));
         EXPECT_FALSE(page->IsItemShown(CDlgSysLog::MODE_CLEAN, row));
     }
     EXPECT_EQ(tools->Commands(), (Texts{L"wevtutil gli " + Quoted(L"Fails"), L"wevtutil gl " + Quoted(L"Fails"),
                                         L"wevtutil gli " + Quoted(L"Gone"), L"wevtutil gli " + Quoted(L"Mute"),
-                                        L"wevtutil gli " + Quoted(L"Zero")}));
+                                        L"wevtutil gli " + Quoted(L"Zero"), L"wevtutil gli " + Quoted(L"Partial")}));
 }
 
 TEST_F(SysLogDetails, UnusableOrCutNameReachesNoToolNorAnotherKey)
