@@ -4,6 +4,7 @@
 // medians with the range of the run-by-run ratios; nothing here is a pass/fail test.
 //   detailpass_bench [runs]   (200 unless given)
 #include "bench/BenchClock.h"
+#include "bench/BenchProcess.h"
 #include "dialogs/DlgList.h"
 #include "pages/eventlogs/DlgSysLogItem.h"
 #include "StandinFixture.h"
@@ -35,18 +36,8 @@ bool PlainRun(const std::wstring& program)
     HANDLE nul = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
     if (nul == INVALID_HANDLE_VALUE)
         return false;
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_HIDE;
-    si.hStdOutput = nul;
-    si.hStdError = nul;
-    std::wstring line = kCommand;
-    std::vector<wchar_t> buf(line.begin(), line.end());
-    buf.push_back(0);
-    PROCESS_INFORMATION pi = {};
-    const bool started = ::CreateProcessW(program.c_str(), buf.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                                          nullptr, nullptr, &si, &pi) != FALSE;
+    PROCESS_INFORMATION pi;
+    const bool started = StartHidden(program, kCommand, nul, &pi);
     ::CloseHandle(nul);
     if (!started)
         return false;

@@ -6,6 +6,7 @@
 //   runner_bench [rounds]   (5 unless given)
 #include <windows.h>
 #include "bench/BenchClock.h"
+#include "bench/BenchProcess.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -60,17 +61,7 @@ struct PlainChild
         if (!::CreatePipe(&read, &write, &sa, 0))
             return false;
         ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-        si.wShowWindow = SW_HIDE;
-        si.hStdOutput = write;
-        si.hStdError = write;
-        std::wstring line = FloodLine();
-        std::vector<wchar_t> buf(line.begin(), line.end());
-        buf.push_back(0);
-        if (!::CreateProcessW(Child().c_str(), buf.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                              nullptr, &si, &pi))
+        if (!StartHidden(Child(), FloodLine(), write, &pi))
             return false;
         if (closeOurWriteEnd)
         {
