@@ -1,6 +1,6 @@
 // Time of the store apps page's used-package marking (both passes) for 1 000, 10 000 and
 // 100 000 records in one run, printed with the ratios between the sizes; and, for scale, the
-// pair-by-pair search of every name in every dependency text at the two smaller sizes.
+// pair-by-pair search of every name in every dependency text at the smallest size.
 #include "pages/storeapps/DlgWsApps.h"
 #include "bench/BenchClock.h"
 
@@ -133,8 +133,9 @@ int main(int argc, char** argv)
                 marking[1] / marking[0]);
     std::printf("ratio %u/%u records (x%.0f): marking %.1f\n", sizes[2], sizes[1], double(sizes[2]) / sizes[1],
                 marking[2] / marking[1]);
-    for (int i = 0; i < 2; ++i)
+    // Only at the smallest size: at ten times the records it takes minutes under Wine.
     {
+        const int i = 0;
         Inventory inventory(sizes[i]);
         unsigned named = 0;
         const double pairs = TimePairByPair(inventory, named);
