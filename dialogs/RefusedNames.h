@@ -13,7 +13,6 @@ class TRefusedNames
 {
 public:
     void Add(const std::wstring& name) { m_names.push_back(name); }
-    bool Empty() const { return m_names.empty(); }
     void Clear() { m_names.clear(); }
     const std::vector<std::wstring>& Names() const { return m_names; }
 
