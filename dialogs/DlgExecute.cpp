@@ -336,8 +336,7 @@ void CDlgExecute::OnTimer(UINT_PTR id)
     if (lost)
         ShowOutputLostNotice(m_edOutput);
     // Likewise when the display stopped for want of memory: the text handed on is incomplete.
-    bool success = m_pRunner->m_dwExitCode == 0 && m_pRunner->m_dwLastError == 0 && !lost && !m_bDisplayStopped;
-    if (m_bCloseWhenDone || (m_bCloseOnSuccess && success))
+    if (m_bCloseWhenDone || (m_bCloseOnSuccess && Succeeded()))
     {
         EndDialog(0);
         return;

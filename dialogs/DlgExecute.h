@@ -88,9 +88,10 @@ public:
 
     void UpdateOutput();
 
-    // Launch error and exit code both 0, read after the modal run. A window that never opened
-    // started no runner, and a runner still going has no results yet: neither may pass for the
-    // zero results of a success.
+    // Launch error and exit code both 0, and the output whole: neither lost by the runner nor cut
+    // where the display stopped for want of memory. The one rule for a run's success, for the
+    // window's own close and for every creator. A window that never opened started no runner, and
+    // a runner still going has no results yet: neither may pass for the zero results of a success.
     bool Succeeded() const;
 
 protected:

@@ -4,6 +4,7 @@
 #include "dialogs/DlgExecute.h"
 #include "dialogs/DlgTask.h"
 #include "dialogs/SortedInsert.h"
+#include "framework/ScopeExit.h"
 #include "resources/resource.h"
 #include "runner/ExecPiped.h"
 #include "runner/Launch.h"
@@ -56,6 +57,44 @@ bool FilterOccurs(const std::wstring& label, const std::wstring& filter, std::ws
 }
 
 } // namespace
+
+// Holds the page busy, and when asked disabled, until it goes out of scope. Every way out gives
+// the page back, an exception included: a page left disabled takes no input and cannot even be
+// closed, and one left busy ignores Refresh, Commit, Check and the column sort for good.
+class CDlgList::TBusyScope
+{
+public:
+    explicit TBusyScope(CDlgList& page) : m_page(page), m_bWasBusy(page.m_bBusy) { m_page.m_bBusy = true; }
+    ~TBusyScope()
+    {
+        if (m_bDisabled)
+        {
+            if (m_bWasEnabled)
+                m_page.EnableWindow(true);
+            if (m_focus != nullptr && ::IsWindow(m_focus) && ::IsChild(m_page.m_hWnd, m_focus))
+                ::SetFocus(m_focus);
+        }
+        m_page.m_bBusy = m_bWasBusy;
+    }
+    TBusyScope(const TBusyScope&) = delete;
+    TBusyScope& operator=(const TBusyScope&) = delete;
+
+    // For a loop that pumps messages: no input reaches the page until the scope ends.
+    void Disable()
+    {
+        m_bWasEnabled = m_page.IsWindowEnabled();
+        m_focus = ::GetFocus();
+        m_page.EnableWindow(false);
+        m_bDisabled = true;
+    }
+
+private:
+    CDlgList& m_page;
+    const bool m_bWasBusy;
+    bool m_bDisabled = false;
+    bool m_bWasEnabled = false;
+    HWND m_focus = nullptr;
+};
 
 CDlgList::CDlgList(CWnd* parent)
     : CDialogEx(IDD_DLG_LIST, parent), m_bFilling(false), m_bSortDescending(false), m_nMinTrackWidth(0),
@@ -208,8 +247,7 @@ void CDlgList::SetCheckCaption()
 
 bool CDlgList::LoadItems()
 {
-    const bool wasBusy = m_bBusy;
-    m_bBusy = true;
+    TBusyScope busy(*this);
 
     // The list-view rows point at the rows about to be deleted. They go first, so that nothing
     // handled while the collection pumps messages (its command window) can reach a deleted row.
@@ -225,6 +263,8 @@ bool CDlgList::LoadItems()
     bool result = Collect();
     if (result && !m_bNoDetailPass)
     {
+        // Declared before the scope that disables the page, so that on every way out the page is
+        // enabled again before its progress window goes.
         std::unique_ptr<CDlgTask> task(new CDlgTask(this));
         const bool shown = task->Create(IDD_DLG_TASK, this);
         if (shown)
@@ -237,8 +277,8 @@ bool CDlgList::LoadItems()
             task->m_pbProgress.SetRange(0, static_cast<short>(m_nItemCount));
             task->ShowWindow(SW_SHOWNORMAL);
         }
-        const bool wasEnabled = IsWindowEnabled();
-        EnableWindow(false);
+        TBusyScope disabled(*this);
+        disabled.Disable();
 
         // Head first: the reverse order of creation.
         for (CDlgListItem* item = m_pItems; item != nullptr; item = item->m_pNext)
@@ -253,13 +293,7 @@ bool CDlgList::LoadItems()
             if (shown)
                 task->m_pbProgress.StepIt();
         }
-
-        if (wasEnabled)
-            EnableWindow(true);
-        task->DestroyWindow();
     }
-
-    m_bBusy = wasBusy;
     return result;
 }
 
@@ -267,47 +301,50 @@ void CDlgList::FillList()
 {
     m_bRefillHeld = false;
     m_bSortDescending = false;
-    m_bFilling = true;
     m_nSortColumn = 0;
-    m_list.DeleteAllItems();
-
-    const int mode = CurrentMode();
-    if (mode < 0)
     {
-        m_bFilling = false;
-        return;
-    }
+        // Item changes go unreported while the rows are rebuilt, and are reported again however
+        // the fill ends: a fill broken off must not leave the status deaf for good.
+        m_bFilling = true;
+        TScopeExit filling([this] { m_bFilling = false; });
+        m_list.DeleteAllItems();
 
-    const std::wstring filter = CWnd(GetDlgItem(IDC_EDIT_FILTER)).GetWindowText();
-    std::wstring label, lowered;
-    std::vector<TLabelledRow> shown;
-    int n = 0;
-    for (CDlgListItem* item = m_pItems; item != nullptr && n < m_nItemCount; item = item->m_pNext, ++n)
-    {
-        if (!IsItemShown(mode, item))
-            continue;
-        item->GetLabel(label);
-        if (!filter.empty() && !FilterOccurs(label, filter, lowered))
-            continue;
-        shown.push_back(TLabelledRow{label, reinterpret_cast<LPARAM>(item)});
-    }
-    OrderForSortedInsert(shown);
+        const int mode = CurrentMode();
+        if (mode < 0)
+            return;
 
-    // One repaint for the whole fill instead of one layout pass per inserted row.
-    m_list.SetRedraw(false);
-    for (const TLabelledRow& r : shown)
-    {
-        // The list view keeps its rows in ascending text order, so row 0 only asks to be inserted.
-        const int row = m_list.InsertItem(0, r.label.c_str(), r.data);
-        if (row >= 0)
-            reinterpret_cast<CDlgListItem*>(r.data)->FillRow(&m_list, row);
-    }
-    for (int i = 0; i < m_nColumns; ++i)
-        m_list.SetColumnWidth(i, LVSCW_AUTOSIZE);
-    m_list.SetRedraw(true);
-    m_list.Invalidate();
+        const std::wstring filter = CWnd(GetDlgItem(IDC_EDIT_FILTER)).GetWindowText();
+        std::wstring label, lowered;
+        std::vector<TLabelledRow> shown;
+        int n = 0;
+        for (CDlgListItem* item = m_pItems; item != nullptr && n < m_nItemCount; item = item->m_pNext, ++n)
+        {
+            if (!IsItemShown(mode, item))
+                continue;
+            item->GetLabel(label);
+            if (!filter.empty() && !FilterOccurs(label, filter, lowered))
+                continue;
+            shown.push_back(TLabelledRow{label, reinterpret_cast<LPARAM>(item)});
+        }
+        OrderForSortedInsert(shown);
 
-    m_bFilling = false;
+        // One repaint for the whole fill instead of one layout pass per inserted row; the list
+        // paints again however the fill ends.
+        m_list.SetRedraw(false);
+        TScopeExit redraw([this] {
+            m_list.SetRedraw(true);
+            m_list.Invalidate();
+        });
+        for (const TLabelledRow& r : shown)
+        {
+            // The list view keeps its rows in ascending text order, so row 0 only asks to be inserted.
+            const int row = m_list.InsertItem(0, r.label.c_str(), r.data);
+            if (row >= 0)
+                reinterpret_cast<CDlgListItem*>(r.data)->FillRow(&m_list, row);
+        }
+        for (int i = 0; i < m_nColumns; ++i)
+            m_list.SetColumnWidth(i, LVSCW_AUTOSIZE);
+    }
     SetCheckCaption();
     UpdateStatus();
 }
@@ -349,35 +386,28 @@ void CDlgList::OnBnClickedCommit()
 
     // Each row's LoadDetails may pump messages (a silent run). The page is disabled and marked busy
     // for the loop so that no handler deletes, re-lists or re-sorts the rows the loop still walks.
-    m_bBusy = true;
-    const bool wasEnabled = IsWindowEnabled();
-    HWND focus = ::GetFocus();
-    EnableWindow(false);
-
     m_refusedNames.Clear();
     bool refill = false;
-    const int rows = m_list.GetItemCount();
-    for (int i = 0; i < rows; ++i)
     {
-        if (!m_list.GetCheck(i))
-            continue;
-        CDlgListItem* item = reinterpret_cast<CDlgListItem*>(m_list.GetItemData(i));
-        if (item == nullptr || !IsItemShown(mode, item))
-            continue;
-        if (!CommitItem(mode, item, param))
-            break;
-        item->LoadDetails(this);
-        if (IsItemShown(mode, item))
-            item->FillRow(&m_list, i);
-        else
-            refill = true;
+        TBusyScope busy(*this);
+        busy.Disable();
+        const int rows = m_list.GetItemCount();
+        for (int i = 0; i < rows; ++i)
+        {
+            if (!m_list.GetCheck(i))
+                continue;
+            CDlgListItem* item = reinterpret_cast<CDlgListItem*>(m_list.GetItemData(i));
+            if (item == nullptr || !IsItemShown(mode, item))
+                continue;
+            if (!CommitItem(mode, item, param))
+                break;
+            item->LoadDetails(this);
+            if (IsItemShown(mode, item))
+                item->FillRow(&m_list, i);
+            else
+                refill = true;
+        }
     }
-
-    if (wasEnabled)
-        EnableWindow(true);
-    if (focus != nullptr && ::IsWindow(focus) && ::IsChild(m_hWnd, focus))
-        ::SetFocus(focus);
-    m_bBusy = false;
     if (refill || m_bRefillHeld)
         FillList();
     m_refusedNames.Report(m_hWnd);
@@ -460,14 +490,18 @@ void CDlgList::OnEnChangeFilter()
 }
 
 bool CDlgList::RunWithDialog(TLineReader* out, const std::wstring& program, const std::wstring& commandLine,
-                             unsigned flags)
+                             unsigned flags, bool* stoppedByUser)
 {
+    if (stoppedByUser != nullptr)
+        *stoppedByUser = false;
     // The runner cannot take an empty path (its string class throws), and an exception must not
     // travel through the window procedures above us.
     if (program.empty())
         return false;
     std::unique_ptr<CDlgExecute> dlg(new CDlgExecute(this, program, commandLine, flags));
     dlg->DoModal();
+    if (stoppedByUser != nullptr)
+        *stoppedByUser = dlg->m_bStoppedByUser;
     const bool result = dlg->Succeeded();
     if (result && out != nullptr)
         out->Reset(dlg->m_strOutput);

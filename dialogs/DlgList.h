@@ -32,8 +32,10 @@ public:
     void LayoutList();
 
     // Runs a command in a command window owned by this page. True when it ended with launch error
-    // and exit code 0; the reader (when given) then holds the output, rewound.
-    bool RunWithDialog(TLineReader* out, const std::wstring& program, const std::wstring& commandLine, unsigned flags);
+    // and exit code 0; the reader (when given) then holds the output, rewound. `stoppedByUser`, when
+    // given, tells whether the user's Cancel stopped the command while it still ran.
+    bool RunWithDialog(TLineReader* out, const std::wstring& program, const std::wstring& commandLine, unsigned flags,
+                       bool* stoppedByUser = nullptr);
     // Runs a command with no window, waiting at most 5000 ms while messages are pumped. True when it
     // ended with launch error and exit code 0 and, when a reader is given, printed something, which
     // the reader then holds (converted from the thread's ANSI code page), rewound.
@@ -99,6 +101,8 @@ protected:
     void OnEnChangeFilter();
 
 private:
+    class TBusyScope;
+
     void DeleteItems();
     // Item data of the combo box's current entry, -1 when there is none.
     int CurrentMode() const;

@@ -7,6 +7,7 @@
 #include "dialogs/DlgList.h"
 #include "dialogs/RefusedNames.h"
 #include "dialogs/SortedInsert.h"
+#include "framework/ScopeExit.h"
 #include "resources/resource.h"
 #include "textutil/ByteSize.h"
 #include "textutil/DateText.h"
@@ -39,8 +40,9 @@ int Sign(int value)
 }
 
 // Runs one command in a command window over the page. The result is the launch error, else the
-// exit code, else ERROR_NOT_ENOUGH_MEMORY when output was lost; `output` gets what the window showed;
-// `stopped` whether the user cancelled the command while it ran.
+// exit code, else ERROR_NOT_ENOUGH_MEMORY when the window's success rule fails on output that was
+// lost or not taken whole; `output` gets what the window showed; `stopped` whether the user
+// cancelled the command while it ran.
 DWORD RunInWindow(CWnd* page, const std::wstring& program, const std::wstring& commandLine, std::wstring* output,
                   bool* stopped = nullptr)
 {
@@ -53,7 +55,7 @@ DWORD RunInWindow(CWnd* page, const std::wstring& program, const std::wstring& c
     const INT_PTR shown = dlg->DoModal();
     if (stopped != nullptr)
         *stopped = dlg->m_bStoppedByUser;
-    if (shown == -1)
+    if (shown == -1 || !dlg->m_bOpened)
     {
         // No window, so no runner ever started: its zero results must not read as a success.
         const DWORD error = ::GetLastError();
@@ -67,8 +69,8 @@ DWORD RunInWindow(CWnd* page, const std::wstring& program, const std::wstring& c
         return dlg->m_pRunner->m_dwLastError;
     if (dlg->m_pRunner->m_dwExitCode != 0)
         return dlg->m_pRunner->m_dwExitCode;
-    // Output the runner could not store: the table would be read with rows missing.
-    return dlg->m_pRunner->m_bOutputLost ? static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY) : 0;
+    // What is left to fail is the output itself: a table read from it would have rows missing.
+    return dlg->Succeeded() ? 0 : static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY);
 }
 
 } // namespace
@@ -192,8 +194,13 @@ void CDlgRepoDrv::FillList()
         rows.push_back(TLabelledRow{item->m_strInfName, reinterpret_cast<LPARAM>(item)});
     OrderForSortedInsert(rows);
 
-    // One repaint for the whole fill instead of one per inserted row and text.
+    // One repaint for the whole fill instead of one per inserted row and text; the list paints
+    // again however the fill ends.
     m_list.SetRedraw(false);
+    TScopeExit redraw([this] {
+        m_list.SetRedraw(true);
+        m_list.Invalidate();
+    });
     for (const TLabelledRow& r : rows)
     {
         // The list sorts by the first column as rows arrive: write the texts where the row landed.
@@ -210,8 +217,6 @@ void CDlgRepoDrv::FillList()
     }
     for (int i = 0; i < kColumnCount; ++i)
         m_list.SetColumnWidth(i, LVSCW_AUTOSIZE);
-    m_list.SetRedraw(true);
-    m_list.Invalidate();
 }
 
 void CDlgRepoDrv::OnBnClickedOldDrivers()
@@ -283,38 +288,40 @@ void CDlgRepoDrv::OnBnClickedDelete()
     const std::wstring program = theApp.m_strSysDir + L"pnputil.exe";
     TRefusedNames refused;
     int checked = 0;
-    int i = 0;
-    while (i < m_list.GetItemCount())
     {
-        if (!m_list.GetCheck(i))
+        // A deleted row leaves the list without an item-change notice: the counts and buttons are
+        // brought up to date on every way out of the loop, an exception included.
+        TScopeExit recount([this] { UpdateSelectionInfo(); });
+        int i = 0;
+        while (i < m_list.GetItemCount())
         {
-            ++i;
-            continue;
+            if (!m_list.GetCheck(i))
+            {
+                ++i;
+                continue;
+            }
+            ++checked;
+            const CDlgRepoDrvItem* item = ItemAt(i);
+            // The name goes into a command line: only the published-name form the table is known to
+            // print may get there. Any other stays checked, as a deletion that failed.
+            bool deleted = false;
+            bool stopped = false;
+            if (item != nullptr && CDlgRepoDrvItem::IsPublishedName(item->m_strPublishedName))
+                deleted = RunInWindow(this, program, kDeleteCommand + item->m_strPublishedName, nullptr, &stopped) == 0;
+            else if (item != nullptr)
+                refused.Add(item->m_strPublishedName);
+            // A package that is gone leaves the list, also when the user's Cancel came as it went.
+            if (deleted)
+                m_list.DeleteItem(i);   // the next row moves up to this index
+            else
+                ++i;
+            // The user stopped a deletion that was still running: no later row is deleted.
+            if (stopped)
+                break;
         }
-        ++checked;
-        const CDlgRepoDrvItem* item = ItemAt(i);
-        // The name goes into a command line: only the published-name form the table is known to
-        // print may get there. Any other stays checked, as a deletion that failed.
-        bool deleted = false;
-        bool stopped = false;
-        if (item != nullptr && CDlgRepoDrvItem::IsPublishedName(item->m_strPublishedName))
-            deleted = RunInWindow(this, program, kDeleteCommand + item->m_strPublishedName, nullptr, &stopped) == 0;
-        else if (item != nullptr)
-            refused.Add(item->m_strPublishedName);
-        // The user stopped a deletion that was still running: that row stays checked, and no
-        // later row is deleted.
-        if (stopped)
-            break;
-        if (deleted)
-            m_list.DeleteItem(i);   // the next row moves up to this index
-        else
-            ++i;
     }
     if (checked > 0)
-    {
-        UpdateSelectionInfo();
         refused.Report(m_hWnd);
-    }
     else
         EndDialog(0);
 }

@@ -174,9 +174,11 @@ bool CDlgSysLog::CommitItem(int mode, CDlgListItem* item, int param)
     if (commandLine.empty())
         return false;
     // A failed command keeps its window open with the result until the user closes it; the row is
-    // reloaded all the same and shows what the tool reports afterwards.
-    RunWithDialog(nullptr, m_strWevtutilPath, commandLine, kCommandFlags);
-    return true;
+    // reloaded all the same and shows what the tool reports afterwards, and the commit goes on.
+    // A command the user stopped with Cancel ends the commit: no later log is erased or resized.
+    bool stopped = false;
+    RunWithDialog(nullptr, m_strWevtutilPath, commandLine, kCommandFlags, &stopped);
+    return !stopped;
 }
 
 bool IsWevtutilPresent()

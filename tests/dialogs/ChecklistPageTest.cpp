@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 
 using namespace testsupport;
 using namespace testpage;
@@ -392,6 +393,54 @@ TEST_F(ChecklistPage, CommitLoopKeepsItsRowsWhileMessagesArePumped)
         EXPECT_EQ(Column(dlg, 0), (Texts{L"alpha", L"charlie", L"delta"}));
         EXPECT_EQ(Column(dlg, 2), (Texts{L"missing", L"missing", L"installed"}));
     });
+}
+
+TEST_F(ChecklistPage, ExceptionInTheDetailPassOrTheCommitLoopLeavesThePageUsable)
+{
+    struct Case
+    {
+        const char* name;
+        bool inDetails;   // thrown by a row's details during a Refresh; else by a row's commit
+    };
+    for (const Case& c : {Case{"detail pass", true}, Case{"commit loop", false}})
+    {
+        SCOPED_TRACE(c.name);
+        TestPage page(Installed({L"alpha", L"bravo", L"charlie"}));
+        bool armed = false;
+        auto raise = [&armed](TestRow& row) {
+            if (armed && row.m_plan.label == L"bravo")
+            {
+                armed = false;
+                throw std::runtime_error("row broke");
+            }
+        };
+        (c.inDetails ? page.onDetails : page.onCommit) = raise;
+        const INT_PTR result = Run(page, [&](HWND dlg) {
+            bool told = false;
+            ExpectErrorReport(&told);
+            armed = true;
+            if (c.inDetails)
+                Click(dlg, IDC_BTN_REFRESH);
+            else
+            {
+                Click(dlg, IDC_BTN_CHECK);
+                Click(dlg, IDC_BTN_COMMIT);
+            }
+            EXPECT_TRUE(told);
+            EXPECT_FALSE(armed) << "the row did not throw";
+            EXPECT_TRUE(::IsWindowEnabled(dlg)) << "a disabled page takes no input and cannot be closed";
+            EXPECT_FALSE(page.IsBusy()) << "a busy page ignores Refresh, Commit, Check and sorting";
+            EXPECT_EQ(ProgressWindow(), nullptr);
+
+            // A later Refresh collects and lists every row again; then the page closes as usual.
+            const int collects = page.journal.collects;
+            Click(dlg, IDC_BTN_REFRESH);
+            EXPECT_EQ(page.journal.collects, collects + 1);
+            EXPECT_EQ(Column(dlg, 0), (Texts{L"alpha", L"bravo", L"charlie"}));
+            ::SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        });
+        EXPECT_EQ(result, IDCANCEL);
+    }
 }
 
 TEST_F(ChecklistPage, ResizeKeepsTheListBelowTheButtonsAndTheMinimumSize)

@@ -118,6 +118,16 @@ void ExpectRefusedNames(const Texts& names, bool* seen)
     });
 }
 
+void ExpectErrorReport(bool* seen)
+{
+    *seen = false;
+    OnWindow(AfxGetApp()->GetAppName(), [seen](HWND box) {
+        *seen = true;
+        EXPECT_NE(ItemText(box, 0xFFFF).find(L"goes on running"), std::wstring::npos) << "not the error report";
+        ::SendMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+}
+
 std::vector<Texts> FillOrderCases()
 {
     std::vector<Texts> cases;

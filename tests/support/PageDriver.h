@@ -51,6 +51,10 @@ void OnListPage(const std::wstring& caption, std::function<void(HWND)> action, D
 // as \xHH). The message is then closed with OK and `seen` set.
 void ExpectRefusedNames(const Texts& names, bool* seen);
 
+// Queues the check of the box that tells the user an action broke off with an exception and the
+// program goes on; the box is closed with OK and `seen` set.
+void ExpectErrorReport(bool* seen);
+
 // Label sets that tell fill orders apart: many rows with one label (more than a sort does by
 // insertion alone), letter-case twins, punctuation, digits, accents and empty labels.
 std::vector<Texts> FillOrderCases();

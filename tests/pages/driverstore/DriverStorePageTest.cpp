@@ -2,6 +2,7 @@
 // driver-store folders made for the test, the page driven through its controls.
 #include "DriverStoreSetup.h"
 #include "app/App.h"
+#include "dialogs/DlgExecute.h"
 #include "pages/driverstore/DlgDriverStore.h"
 #include "resources/resource.h"
 #include "tests/helpers/CommitRefusal.h"
@@ -12,13 +13,53 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <cstdio>
 #include <map>
 #include <memory>
 #include <set>
+#include <thread>
 
 using namespace testsupport;
 using drvtest::DriverStoreSetup;
+
+// Allocation failure on demand: once armed, the next allocation of exactly `size` bytes made on
+// the arming thread throws std::bad_alloc, as it would when memory runs out just there.
+namespace {
+std::atomic<size_t> g_failSize{0};
+std::atomic<DWORD> g_failThread{0};
+
+void FailNextAllocationOf(size_t size)
+{
+    g_failThread = ::GetCurrentThreadId();
+    g_failSize = size;
+}
+} // namespace
+
+void* operator new(size_t size)
+{
+    if (g_failSize != 0 && size == g_failSize && ::GetCurrentThreadId() == g_failThread)
+    {
+        g_failSize = 0;
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(size != 0 ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+// Not inlined: the compiler would see free() given what operator new returned, and warn.
+__attribute__((noinline)) void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+
+__attribute__((noinline)) void operator delete(void* p, size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace {
 
@@ -337,7 +378,87 @@ TEST_F(DriverStorePage, DeletesCheckedPackagesOneByOneAndKeepsFailures)
     EXPECT_EQ(tools->Commands().size(), 3u);
 }
 
+// The user's Cancel ends the batch: no later row is deleted. A deletion still running stays
+// checked; one whose tool ended with success just as the Cancel came is gone, and its row with it.
 TEST_F(DriverStorePage, CancellingARunningDeletionStopsTheBatch)
+{
+    struct Case
+    {
+        const char* name;
+        bool endsMeanwhile;   // the tool ends with 0 while the user's Cancel is on its way
+        int rows;
+        NameSet checked;
+    };
+    const Case cases[] = {
+        {"still running", false, 4, NameSet{L"oem1.inf", L"oem4.inf"}},
+        {"ended as the Cancel came", true, 3, NameSet{L"oem4.inf"}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        tools->ClearCommands();
+        Scenario(std::string(kTableHead) +
+                     "oem1.inf | alpha.inf | No | Display | A | 01/01/2020 | 1.0\r\n"
+                     "oem2.inf | alpha.inf | No | Display | A | 01/01/2020 | 2.0\r\n"
+                     "oem4.inf | beta.inf | No | Net | B | 01/01/2020 | 1.0\r\n"
+                     "oem6.inf | beta.inf | No | Net | B | 01/01/2020 | 2.0\r\n" +
+                     kTableTail,
+                 0,
+                 std::string("match: pnputil -f -d oem1.inf\n") +
+                     (c.endsMeanwhile ? "sleep: 1500\nstdout: Deleted.\\r\\n\nexit: 0\n\n"
+                                      : "stdout: Deleting...\\r\\n\nsleep: 30000\nexit: 0\n\n") +
+                     "match: pnputil -f -d oem4.inf\nexit: 0\n");
+
+        OnWindow(kPage, [this, &c](HWND dlg) {
+            EndDialogOnExit end{dlg, IDOK};
+            WaitForRows(dlg, 4);
+            ASSERT_EQ(Checked(dlg), (NameSet{L"oem1.inf", L"oem4.inf"}));
+            OnWindow(kExec, [this, &c](HWND wnd) {
+                EndDialogOnExit endExec{wnd, IDCANCEL};
+                if (!c.endsMeanwhile)
+                {
+                    ASSERT_TRUE(PumpUntil(
+                        [wnd] { return ItemText(wnd, IDC_EDIT_OUTPUT).find(L"Deleting") != std::wstring::npos; }, 15000));
+                    Click(wnd, IDCANCEL);
+                    return;
+                }
+                // Holding the runner's lock keeps its worker from seeing the tool's end, so the
+                // Cancel finds the command running and the tool's success arrives after it. The
+                // window's poll, which takes that lock too, is stopped for the while.
+                TSysCriticalSection& lock = reinterpret_cast<CDlgExecute*>(::GetWindowLongPtrW(wnd, DWLP_USER))->m_pRunner->m_cs;
+                HANDLE locked = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+                HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+                std::thread holder([&lock, locked, release] {
+                    lock.Lock();
+                    ::SetEvent(locked);
+                    ::WaitForSingleObject(release, 15000);
+                    ::Sleep(300);
+                    lock.Unlock();
+                });
+                ::WaitForSingleObject(locked, 15000);
+                ::KillTimer(wnd, 1);
+                const bool started = PumpUntil([this] { return tools->Commands().size() == 2; }, 15000);
+                ::Sleep(3000);   // the tool ends 1.5 s after its start
+                ::SetEvent(release);
+                if (started)
+                    Click(wnd, IDCANCEL);
+                holder.join();
+                ::CloseHandle(locked);
+                ::CloseHandle(release);
+                ASSERT_TRUE(started);
+            });
+            Click(dlg, IDC_BTN_DRV_DELETE);
+            EXPECT_EQ(tools->Commands(), (Texts{kInventory, L"pnputil -f -d oem1.inf"})) << "no later row is deleted";
+            EXPECT_EQ(Rows(dlg, kList), c.rows);
+            EXPECT_EQ(Checked(dlg), c.checked);
+            EXPECT_EQ(ItemText(dlg, IDC_ST_DRV_STATUS), L"Selected Drivers: " + std::to_wstring(c.checked.size()) + L"/" +
+                                                            std::to_wstring(c.rows) + L" - 0 bytes / 0 bytes");
+        });
+        EXPECT_TRUE(TaskOemDriversRepository());
+    }
+}
+
+TEST_F(DriverStorePage, ExceptionInTheDeletionLoopLeavesThePageUsableAndCounted)
 {
     Scenario(std::string(kTableHead) +
                  "oem1.inf | alpha.inf | No | Display | A | 01/01/2020 | 1.0\r\n"
@@ -345,27 +466,34 @@ TEST_F(DriverStorePage, CancellingARunningDeletionStopsTheBatch)
                  "oem4.inf | beta.inf | No | Net | B | 01/01/2020 | 1.0\r\n"
                  "oem6.inf | beta.inf | No | Net | B | 01/01/2020 | 2.0\r\n" +
                  kTableTail,
-             0,
-             "match: pnputil -f -d oem1.inf\nstdout: Deleting...\\r\\n\nsleep: 30000\nexit: 0\n\n"
-             "match: pnputil -f -d oem4.inf\nexit: 0\n");
+             0, "match-glob: pnputil -f -d *\nstdout: Deleted.\\r\\n\nexit: 0\n");
 
     OnWindow(kPage, [this](HWND dlg) {
         EndDialogOnExit end{dlg, IDOK};
         WaitForRows(dlg, 4);
         ASSERT_EQ(Checked(dlg), (NameSet{L"oem1.inf", L"oem4.inf"}));
-        OnWindow(kExec, [](HWND wnd) {
-            EndDialogOnExit endExec{wnd, IDCANCEL};
-            ASSERT_TRUE(PumpUntil([wnd] { return ItemText(wnd, IDC_EDIT_OUTPUT).find(L"Deleting") != std::wstring::npos; },
-                                  15000));
-            Click(wnd, IDCANCEL);
-        });
+        // The first deletion runs; making the window of the second one runs out of memory.
+        OnWindow(kExec, [](HWND) { FailNextAllocationOf(sizeof(CDlgExecute)); });
+        bool told = false;
+        ExpectErrorReport(&told);
         Click(dlg, IDC_BTN_DRV_DELETE);
-        EXPECT_EQ(tools->Commands(), (Texts{kInventory, L"pnputil -f -d oem1.inf"})) << "no later row is deleted";
+        EXPECT_TRUE(told);
+        EXPECT_EQ(g_failSize, 0u) << "no allocation failed";
+        EXPECT_EQ(tools->Commands(), (Texts{kInventory, L"pnputil -f -d oem1.inf"}));
+        EXPECT_EQ(Rows(dlg, kList), 3);
+        EXPECT_EQ(Checked(dlg), NameSet{L"oem4.inf"});
+        EXPECT_EQ(ItemText(dlg, IDC_ST_DRV_STATUS), L"Selected Drivers: 1/3 - 0 bytes / 0 bytes")
+            << "the counts still name the deleted row";
+        EXPECT_TRUE(::IsWindowEnabled(dlg));
+
+        Click(dlg, IDC_BTN_DRV_REFRESH);
         EXPECT_EQ(Rows(dlg, kList), 4);
-        EXPECT_EQ(Checked(dlg), (NameSet{L"oem1.inf", L"oem4.inf"}));
-        EXPECT_EQ(ItemText(dlg, IDC_ST_DRV_STATUS), L"Selected Drivers: 2/4 - 0 bytes / 0 bytes");
+        EXPECT_EQ(tools->Commands().back(), kInventory);
+        ::SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
     });
-    EXPECT_TRUE(TaskOemDriversRepository());
+    CDlgRepoDrv page(nullptr);
+    EXPECT_EQ(page.DoModal(), IDCANCEL);
+    g_failSize = 0;
 }
 
 TEST_F(DriverStorePage, FailedOrEmptyInventoryClosesThePageWithItsResult)
@@ -397,6 +525,40 @@ TEST_F(DriverStorePage, FailedOrEmptyInventoryClosesThePageWithItsResult)
         EXPECT_EQ(page.DoModal(), ERROR_NOT_ENOUGH_MEMORY);
     }
 
+    // Success, but the window's copy of the output refused to grow after its first update: the
+    // display stopped with two of four rows taken, and a table cut there is no inventory.
+    const std::string rows[] = {
+        "oem1.inf | alpha.inf | No | Display | A | 01/01/2020 | 1.0\r\n", "oem2.inf | alpha.inf | No | Display | A | 01/01/2020 | 2.0\r\n",
+        "oem4.inf | beta.inf | No | Net | B | 01/01/2020 | 1.0\r\n", "oem6.inf | beta.inf | No | Net | B | 01/01/2020 | 2.0\r\n"};
+    tools->WriteScenarioFile(L"head.txt", kTableHead + rows[0] + rows[1]);
+    tools->WriteScenarioFile(L"rest.txt", rows[2] + rows[3] + kTableTail);
+    tools->SetScenarioText("match: dism /online /get-drivers /format:table /english\nstdout-file: head.txt\nsleep: 2500\n"
+                           "stdout-file: rest.txt\nexit: 0\n\nmatch-glob: *\nexit: 77\n");
+    OnWindow(kPage, [](HWND dlg) {
+        EndDialogOnExit end{dlg, IDOK};
+        OnWindow(kExec, [](HWND wnd) {
+            EndDialogOnExit endExec{wnd, IDCANCEL};
+            CDlgExecute* exec = reinterpret_cast<CDlgExecute*>(::GetWindowLongPtrW(wnd, DWLP_USER));
+            ASSERT_TRUE(PumpUntil([wnd] { return ItemText(wnd, IDC_EDIT_OUTPUT).find(L"oem2.inf") != std::wstring::npos; },
+                                  15000));
+            // A block marked as not ours refuses to grow, as one would when memory runs out.
+            exec->m_rawOutput.m_bNotOwned = TVoid::NOT_OWNED;
+            const bool stopped = PumpUntil([exec] { return exec->m_bDisplayStopped; }, 15000);
+            exec->m_rawOutput.m_bNotOwned = 0;
+            ASSERT_TRUE(stopped);
+            ASSERT_TRUE(WaitForResultLine(wnd));
+            EXPECT_EQ(ItemText(wnd, IDCANCEL), L"DONE - (result: 0 - 0)");
+            Click(wnd, IDCANCEL);
+        });
+        EXPECT_TRUE(PumpUntil([dlg] { return !::IsWindowVisible(dlg); }, 30000)) << "the page stayed with a cut table";
+        EXPECT_EQ(Rows(dlg, kList), 0);
+    });
+    {
+        CDlgRepoDrv page(nullptr);
+        EXPECT_EQ(page.DoModal(), ERROR_NOT_ENOUGH_MEMORY);
+        EXPECT_EQ(page.m_pItems, nullptr) << "no record was read from the cut table";
+    }
+
     // Success without a table.
     Scenario("\r\nDeployment Image Servicing and Management tool\r\n\r\nThe operation completed successfully.\r\n", 0);
     {
@@ -418,7 +580,7 @@ TEST_F(DriverStorePage, FailedOrEmptyInventoryClosesThePageWithItsResult)
         CDlgRepoDrv page(nullptr);
         EXPECT_EQ(page.DoModal(), 0);
     }
-    EXPECT_EQ(tools->Commands(), (Texts{kInventory, kInventory, kInventory, kInventory}));
+    EXPECT_EQ(tools->Commands(), (Texts{kInventory, kInventory, kInventory, kInventory, kInventory}));
 }
 
 TEST_F(DriverStorePage, FirstMarkedRowIsScrolledIntoViewAndAdjacentDeletionsAllRun)

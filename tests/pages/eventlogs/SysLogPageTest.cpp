@@ -41,6 +41,18 @@ void CloseFailedCommand(unsigned exitCode)
     }, 20000);
 }
 
+// Runs `action` on the command window whose command line holds `commandPart`; windows of other
+// commands (which close by themselves) are passed over.
+void OnCommandWindow(const std::wstring& commandPart, std::function<void(HWND)> action)
+{
+    OnWindow(kExec, [commandPart, action](HWND wnd) {
+        if (ItemText(wnd, IDC_EDIT_COMMAND).find(commandPart) == std::wstring::npos)
+            OnCommandWindow(commandPart, action);
+        else
+            action(wnd);
+    }, 20000);
+}
+
 class SysLogPage : public StandinPageTest
 {
 protected:
@@ -214,6 +226,62 @@ TEST_F(SysLogPage, CollectsChannelDetailsThenCleansAndResizesTickedLogs)
         EXPECT_EQ(Column(dlg, 0), (Texts{p + L"Alpha", p + L"Beta\"x", p + L"Delta"}));
     });
     EXPECT_TRUE(TaskSystemLogs());
+}
+
+TEST_F(SysLogPage, CancelOfACleanEndsTheCommitWhileAFailedCleanLetsItGoOn)
+{
+    struct Case
+    {
+        const char* name;
+        bool cancel;     // the user cancels the second clean while it runs; else it fails by itself
+        int cleaned;     // how many of the four ticked logs get their "wevtutil cl"
+    };
+    const Case cases[] = {{"cancelled", true, 2}, {"failed", false, 4}};
+    const wchar_t* logs[] = {L"Log1", L"Log2", L"Log3", L"Log4"};
+    for (const wchar_t* log : logs)
+        SetEnabled(p + log, 1);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        tools->SetScenarioText("");
+        const std::string n = Narrow(p);
+        tools->AddEntry(StandinEntry::Exact(L"wevtutil el").Stdout(n + "Log1\r\n" + n + "Log2\r\n" + n + "Log3\r\n" + n + "Log4\r\n"));
+        tools->AddEntry(StandinEntry::Glob(L"wevtutil gli *").Stdout("numberOfLogRecords: 5\r\n"));
+        tools->AddEntry(StandinEntry::Glob(L"wevtutil gl *").Stdout("enabled: true\r\n"));
+        if (c.cancel)
+            tools->AddEntry(StandinEntry::Exact(L"wevtutil cl " + Q(L"Log2")).Stdout("Cleaning...\r\n").Sleep(30000));
+        else
+            tools->AddEntry(StandinEntry::Exact(L"wevtutil cl " + Q(L"Log2")).Stderr("Access is denied.\r\n").Exit(5));
+        tools->AddEntry(StandinEntry::Glob(L"wevtutil cl *").Exit(0));
+        tools->AddEntry(StandinEntry::Glob(L"*").Stderr("unexpected\r\n").Exit(77));
+
+        OnPage([this, &c](HWND dlg) {
+            ASSERT_EQ(Rows(dlg), 4);
+            Click(dlg, IDC_BTN_CHECK);
+            tools->ClearCommands();
+            OnCommandWindow(Q(L"Log2"), [&c](HWND wnd) {
+                EndDialogOnExit end{wnd, IDCANCEL};
+                // Cancelled while the tool still runs, or closed once it has failed.
+                ASSERT_TRUE(PumpUntil(
+                    [wnd, &c] {
+                        return c.cancel ? ItemText(wnd, IDC_EDIT_OUTPUT).find(L"Cleaning") != std::wstring::npos
+                                        : ItemText(wnd, IDCANCEL) == L"DONE - (result: 5 - 0)";
+                    },
+                    15000));
+                Click(wnd, IDCANCEL);
+            });
+            Click(dlg, IDC_BTN_COMMIT);
+            Texts cleaned;
+            for (const std::wstring& command : tools->Commands())
+                if (command.compare(0, 12, L"wevtutil cl ") == 0)
+                    cleaned.push_back(command);
+            const Texts all{L"wevtutil cl " + Q(L"Log1"), L"wevtutil cl " + Q(L"Log2"), L"wevtutil cl " + Q(L"Log3"),
+                            L"wevtutil cl " + Q(L"Log4")};
+            EXPECT_EQ(cleaned, Texts(all.begin(), all.begin() + c.cleaned));
+            EXPECT_TRUE(::IsWindowEnabled(dlg));
+        });
+        EXPECT_TRUE(TaskSystemLogs());
+    }
 }
 
 TEST_F(SysLogPage, FailedChannelListLeavesThePageEmptyWithoutDetailPass)
