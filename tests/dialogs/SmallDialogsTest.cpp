@@ -1,7 +1,9 @@
-// The progress window and the number prompt, and the three templates against their tables.
+// The progress window and the number prompt, the three templates against their tables and the refused-names
+// message.
 #include "dialogs/DlgGetIntValue.h"
 #include "dialogs/DlgList.h"
 #include "dialogs/DlgTask.h"
+#include "dialogs/RefusedNames.h"
 #include "resources/resource.h"
 #include "tests/support/WindowActor.h"
 
@@ -10,6 +12,8 @@
 #include <functional>
 #include <new>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 using namespace testsupport;
 
@@ -303,6 +307,35 @@ TEST_F(SmallDialogs, ExceptionInADialogIsToldToTheUserAndTheProgramGoesOn)
         EXPECT_EQ(dlg.DoModal(), c.result);
         EXPECT_NE(report.find(c.told), std::wstring::npos) << std::string(report.begin(), report.end());
         EXPECT_NE(report.find(L"goes on running"), std::wstring::npos);
+    }
+}
+
+TEST_F(SmallDialogs, RefusedNamesMessageListsTwentyNamesVisiblyAndCountsTheRest)
+{
+    const std::wstring head = L"Nothing was run for these names: they cannot be passed safely on a command line.\r\n";
+    // Control characters and DEL are written out, in capitals; everything else stays as it is.
+    TRefusedNames one;
+    one.Add(L"a\x01\x1f\x7f\n\xe9 \"b\"");
+    EXPECT_EQ(one.Text(), head + L"\r\n\"a\\x01\\x1F\\x7F\\x0A\xe9 \"b\"\"");
+
+    struct Case
+    {
+        int names;
+        const wchar_t* tail;
+    };
+    const Case cases[] = {{20, L""}, {21, L"\r\n... and 1 more"}, {57, L"\r\n... and 37 more"}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.names);
+        TRefusedNames refused;
+        std::wstring expected = head;
+        for (int i = 0; i < c.names; ++i)
+        {
+            refused.Add(L"n" + std::to_wstring(i));
+            if (i < 20)
+                expected += L"\r\n\"n" + std::to_wstring(i) + L"\"";
+        }
+        EXPECT_EQ(refused.Text(), expected + c.tail);
     }
 }
 
