@@ -46,6 +46,8 @@ private:
 };
 }
 
+void (*TExecPiped::s_pfnBeforeExitCheck)(HANDLE) = nullptr;
+
 TExecPiped::TExecPiped(const std::wstring& application, const std::wstring& commandLine, bool hideWindow)
     : m_bHideWindow(hideWindow),
       m_strApplication(ResolveApplication(application)),
@@ -152,6 +154,8 @@ DWORD TExecPiped::Execute()
             bool readSomething = false;
             if (!ReadPass(readEnd, &readSomething))
                 break;
+            if (s_pfnBeforeExitCheck != nullptr)
+                s_pfnBeforeExitCheck(process);
             if (::WaitForSingleObject(process, 0) != WAIT_TIMEOUT)
             {
                 // What the child wrote just before it ended is still in the pipe.

@@ -43,6 +43,12 @@ private:
     // Reads whatever the pipe holds; false when a cancel was seen during the pass.
     bool ReadPass(HANDLE pipe, bool* readSomething);
 
+    // Lets a test act after a read pass and before the check for the child's end: a child that writes
+    // and ends just then is the case the last read pass is there for. Only TExecPipedTestAccess, which
+    // the tests define, can set it; the program never does.
+    friend struct TExecPipedTestAccess;
+    static void (*s_pfnBeforeExitCheck)(HANDLE process);
+
     // The writable copy of the command line that process creation needs. Made by the constructor,
     // on the owner's thread: the worker allocates nothing that could throw, since an exception
     // leaving a thread's body ends the whole program.

@@ -1,15 +1,21 @@
-// The progress window and the number prompt, and the three templates against their tables.
+// The progress window and the number prompt, the three templates against their tables, the refused-names
+// message, and how failures are told.
 #include "dialogs/DlgGetIntValue.h"
 #include "dialogs/DlgList.h"
 #include "dialogs/DlgTask.h"
+#include "dialogs/RefusedNames.h"
+#include "framework/WinApp.h"
 #include "resources/resource.h"
 #include "tests/support/WindowActor.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <algorithm>
 #include <functional>
 #include <new>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 using namespace testsupport;
 
@@ -304,6 +310,141 @@ TEST_F(SmallDialogs, ExceptionInADialogIsToldToTheUserAndTheProgramGoesOn)
         EXPECT_NE(report.find(c.told), std::wstring::npos) << std::string(report.begin(), report.end());
         EXPECT_NE(report.find(L"goes on running"), std::wstring::npos);
     }
+}
+
+TEST_F(SmallDialogs, RefusedNamesMessageListsTwentyNamesVisiblyAndCountsTheRest)
+{
+    const std::wstring head = L"Nothing was run for these names: they cannot be passed safely on a command line.\r\n";
+    // Control characters and DEL are written out, in capitals; everything else stays as it is.
+    TRefusedNames one;
+    one.Add(L"a\x01\x1f\x7f\n\xe9 \"b\"");
+    EXPECT_EQ(one.Text(), head + L"\r\n\"a\\x01\\x1F\\x7F\\x0A\xe9 \"b\"\"");
+
+    struct Case
+    {
+        int names;
+        const wchar_t* tail;
+    };
+    const Case cases[] = {{20, L""}, {21, L"\r\n... and 1 more"}, {57, L"\r\n... and 37 more"}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.names);
+        TRefusedNames refused;
+        std::wstring expected = head;
+        for (int i = 0; i < c.names; ++i)
+        {
+            refused.Add(L"n" + std::to_wstring(i));
+            if (i < 20)
+                expected += L"\r\n\"n" + std::to_wstring(i) + L"\"";
+        }
+        EXPECT_EQ(refused.Text(), expected + c.tail);
+    }
+}
+
+// The report boxes of this thread, each read and closed as it shows; the first one may fail again.
+struct ReportBoxes
+{
+    std::wstring caption;
+    std::function<void()> whileFirstIsShown;
+    std::vector<std::wstring> texts;
+    std::vector<HWND> handled;
+
+    static ReportBoxes* s_current;
+    static BOOL CALLBACK Next(HWND wnd, LPARAM found)
+    {
+        wchar_t cls[16] = {};
+        ::GetClassNameW(wnd, cls, 16);
+        if (::IsWindowVisible(wnd) && std::wstring(cls) == L"#32770" && TextOf(wnd) == s_current->caption &&
+            std::find(s_current->handled.begin(), s_current->handled.end(), wnd) == s_current->handled.end())
+        {
+            *reinterpret_cast<HWND*>(found) = wnd;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        HWND box = nullptr;
+        ::EnumThreadWindows(::GetCurrentThreadId(), Next, reinterpret_cast<LPARAM>(&box));
+        if (box == nullptr)
+            return;
+        s_current->handled.push_back(box);
+        s_current->texts.push_back(ItemText(box, 0xFFFF));
+        if (s_current->texts.size() == 1 && s_current->whileFirstIsShown)
+            s_current->whileFirstIsShown();
+        ::SendMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+
+    explicit ReportBoxes(std::function<void()> onFirst = nullptr) : whileFirstIsShown(std::move(onFirst))
+    {
+        wchar_t path[MAX_PATH] = {};
+        caption.assign(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
+        caption = caption.substr(caption.find_last_of(L"\\/") + 1);
+        caption = caption.substr(0, caption.rfind(L'.'));
+        s_current = this;
+        timer = ::SetTimer(nullptr, 0, 50, Tick);
+    }
+    ~ReportBoxes()
+    {
+        ::KillTimer(nullptr, timer);
+        s_current = nullptr;
+    }
+    UINT_PTR timer;
+};
+ReportBoxes* ReportBoxes::s_current = nullptr;
+
+TEST_F(SmallDialogs, FailuresWhileAReportIsShownAreToldInOneBoxAfterIt)
+{
+    const std::runtime_error first("first failure"), second("second failure");
+    ReportBoxes boxes([&second] {
+        AfxReportException(&second);
+        AfxReportException(nullptr);
+    });
+    AfxReportException(&first);
+    ASSERT_EQ(boxes.texts.size(), 2u);
+    EXPECT_NE(boxes.texts[0].find(L"first failure"), std::wstring::npos);
+    EXPECT_EQ(boxes.texts[1], L"2 more action(s) could not be completed and were abandoned while the message before "
+                              L"was shown. The program goes on running.");
+}
+
+// Names its main window, then fails, as a start-up whose main dialog broke off would.
+class TStartUpThatThrows : public CWinApp
+{
+public:
+    BOOL InitInstance() override
+    {
+        m_pMainWnd = &m_window;
+        throw std::runtime_error("start-up failed");
+    }
+    int ExitInstance() override { return 23; }
+    CWnd m_window;
+};
+
+bool g_bLoopStopped = false;
+
+void CALLBACK StopTheLoop(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(nullptr, id);
+    g_bLoopStopped = true;
+    ::PostQuitMessage(0);
+}
+
+TEST_F(SmallDialogs, StartUpThatSetsItsMainWindowAndThrowsIsToldAndTheEntryPointReturns)
+{
+    // From here on this is the library's application object; it answers as the program's does (the
+    // same name, and no main window once the test is over).
+    static TStartUpThatThrows app;
+    ReportBoxes boxes;
+    g_bLoopStopped = false;
+    const UINT_PTR guard = ::SetTimer(nullptr, 0, 5000, StopTheLoop);
+    const int result = AfxWinMain(::GetModuleHandleW(nullptr));
+    if (!g_bLoopStopped)
+        ::KillTimer(nullptr, guard);
+    app.m_pMainWnd = nullptr;
+    EXPECT_FALSE(g_bLoopStopped) << "a start-up that failed was given a message loop and never returned";
+    EXPECT_EQ(result, 23) << "the closing step runs and gives the result";
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_NE(boxes.texts[0].find(L"start-up failed"), std::wstring::npos);
 }
 
 } // namespace

@@ -19,6 +19,8 @@ using namespace testsupport;
 namespace {
 
 const wchar_t kCaption[] = L"Executing Command...";
+const wchar_t kNotShown[] =
+    L"\r\n\r\n[The output goes on beyond this point. It is captured but not shown here.]\r\n";
 
 std::wstring Child()
 {
@@ -145,6 +147,8 @@ TEST_F(OutputDisplay, EveryUpdateShowsWhatAWholeTextRebuildShows)
                 ASSERT_EQ(shown.substr(0, static_cast<size_t>(limit)), expected.substr(0, static_cast<size_t>(limit)));
                 ASSERT_NE(shown.find(L"captured but not shown", static_cast<size_t>(limit)), std::wstring::npos)
                     << "past the display limit the window must say that later output is not shown";
+                ASSERT_EQ(shown, expected.substr(0, static_cast<size_t>(limit)) + kNotShown)
+                    << "past the display limit the edit holds the first part and the notice, nothing else";
             }
             // As after a whole-text replacement: caret at the start, view at the top.
             DWORD selStart = 1, selEnd = 1;
@@ -230,8 +234,15 @@ TEST_F(OutputDisplay, OutputIsPolledEveryHalfSecondAfterTheFirstTick)
     std::wstring tool = tools->InstallTool(L"dism.exe");
     tools->AddEntry(StandinEntry::Exact(L"dism /trickle").Chunk(1, 100).Stdout(std::string(50, 'x')).Exit(0));
     std::vector<DWORD> changes;
-    Run(tool, L"dism /trickle", EXEC_HIDE_CONSOLE, [&changes](HWND wnd) {
+    const DWORD opened = ::GetTickCount();
+    Run(tool, L"dism /trickle", EXEC_HIDE_CONSOLE, [this, &changes](HWND wnd) {
         EndDialogOnExit end{wnd, 77};
+        // Bytes of the test's own, there long before the first tick: the first change shows that
+        // tick, however slowly the tool starts.
+        {
+            TSysLockGuard lock(dlg->m_pRunner->m_cs);
+            dlg->m_pRunner->m_pOutput->Append("!", 1);
+        }
         std::wstring last;
         PumpUntil([&] {
             std::wstring now = ItemText(wnd, 1002);
@@ -245,6 +256,9 @@ TEST_F(OutputDisplay, OutputIsPolledEveryHalfSecondAfterTheFirstTick)
         Click(wnd, IDCANCEL);
     });
     ASSERT_GE(changes.size(), 7u) << "the text stopped changing";
+    // The first tick comes a second after the window opens, not half a second.
+    EXPECT_GE(changes[0] - opened, 900u);
+    EXPECT_LT(changes[0] - opened, 2500u);
     std::vector<DWORD> gaps;
     for (size_t i = 2; i < changes.size(); ++i)
         gaps.push_back(changes[i] - changes[i - 1]);

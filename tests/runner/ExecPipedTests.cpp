@@ -29,6 +29,14 @@ struct TThreadSynchedTestAccess
     }
 };
 
+// Holds the worker between a read pass and its check for the child's end until the child has ended,
+// so that whatever the child wrote last is still in the pipe when the end is seen.
+struct TExecPipedTestAccess
+{
+    static void HoldUntilTheChildEnds(HANDLE process) { ::WaitForSingleObject(process, 20000); }
+    static void Hold(bool on) { TExecPiped::s_pfnBeforeExitCheck = on ? &HoldUntilTheChildEnds : nullptr; }
+};
+
 namespace
 {
 std::wstring Quote(const std::wstring& arg)
@@ -187,6 +195,20 @@ TEST(ExecPiped, KeepsTheLastLineWrittenJustBeforeExit)
     const RunResult quiet = RunChild({L"sleep:400", L"out:LAST\\n", L"exit:3"});
     EXPECT_EQ(3u, quiet.exitCode);
     EXPECT_EQ("LAST\n", quiet.bytes);
+
+    // And with the child's last writes and its end falling exactly after a read pass that found the
+    // pipe empty: only a read after the end is seen can get those bytes.
+    auto held = [](std::initializer_list<std::wstring> args) {
+        TExecPipedTestAccess::Hold(true);
+        const RunResult r = RunChild(args);
+        TExecPipedTestAccess::Hold(false);
+        EXPECT_TRUE(r.ended);
+        EXPECT_EQ(7u, r.exitCode);
+        return r.bytes;
+    };
+    EXPECT_EQ("LAST\r\n", held({L"sleep:300", L"out:LAST\\r\\n", L"exit:7"}));
+    EXPECT_EQ("first\n" + ChildPattern(1000) + "tail",
+              held({L"out:first\\n", L"sleep:300", L"outn:1000:100", L"err:tail", L"exit:7"}));
 }
 
 TEST(ExecPiped, ChildGetsNoStandardInput)

@@ -309,9 +309,12 @@ TEST(CapabilityModes, EachModeShowsItsRowsAndRunsItsCommandLine)
     EXPECT_FALSE(CDlgSysCapsOnDemand::BuildCommitCommand(CAPS_MODE_ADD, L"X /norestart", line, flags));
     EXPECT_FALSE(CDlgSysCapsOnDemand::BuildCommitCommand(CAPS_MODE_REMOVE, L" ", line, flags));
     EXPECT_EQ(line, L"unchanged");
-    // The blanks a last line without CR keeps are not part of the identity the command gets.
-    ASSERT_TRUE(CDlgSysCapsOnDemand::BuildCommitCommand(CAPS_MODE_ADD, L"Last.NoCr~~~~0.0.1.0  ", line, flags));
-    EXPECT_EQ(line, L"dism /english /online /add-capability /capabilityname=Last.NoCr~~~~0.0.1.0");
+    // The blanks and tabs a last line without CR keeps are not part of the identity the command gets.
+    for (const wchar_t* kept : {L"Last.NoCr~~~~0.0.1.0  ", L"Last.NoCr~~~~0.0.1.0\t", L"Last.NoCr~~~~0.0.1.0 \t"})
+    {
+        ASSERT_TRUE(CDlgSysCapsOnDemand::BuildCommitCommand(CAPS_MODE_ADD, kept, line, flags)) << kept;
+        EXPECT_EQ(line, L"dism /english /online /add-capability /capabilityname=Last.NoCr~~~~0.0.1.0");
+    }
 }
 
 // The detail query of one row, run silently against the stand-in "dism".
@@ -346,7 +349,21 @@ TEST_F(CapabilityDetailQuery, RunsItsCommandLineAndKeepsTheRowWhenTheQueryFails)
     tools->AddEntry(StandinEntry::Exact(L"dism /online /get-capabilityinfo /capabilityname=Bad~~~~ /english")
                         .Stdout("State : Installed\r\nDownload Size : 9.00 MB\r\n")
                         .Exit(0x800F080C));
+    tools->AddEntry(StandinEntry::Exact(L"dism /online /get-capabilityinfo /capabilityname=Last~~~~0.0.1.0 /english")
+                        .Stdout("State : Installed\r\nDownload Size : 1.00 KB\r\n")
+                        .Exit(0));
     tools->AddEntry(StandinEntry::Glob(L"*").Exit(77));
+
+    // The inventory's last line, without CR, keeps its tab; the query asks for the name without it.
+    CDlgSysCapsOnDemand page(nullptr);
+    ASSERT_EQ(ParseInto(page, L"Capability Identity : Last~~~~0.0.1.0 \t"), 1);
+    CDlgSysCapsOnDemandItem* last = static_cast<CDlgSysCapsOnDemandItem*>(page.m_pItems);
+    ASSERT_EQ(last->m_strKey, L"Last~~~~0.0.1.0 \t");
+    last->LoadDetails(nullptr);
+    EXPECT_TRUE(last->m_bInstalled);
+    EXPECT_EQ(last->m_nDownloadSize, 1024u);
+    EXPECT_EQ(tools->Commands(), (Texts{L"dism /online /get-capabilityinfo /capabilityname=Last~~~~0.0.1.0 /english"}));
+    tools->ClearCommands();
 
     CDlgSysCapsOnDemandItem* good = NewRow(&head, L"Good~~~~0.0.1.0");
     CDlgSysCapsOnDemandItem* bad = NewRow(&head, L"Bad~~~~", false, 5, 6);

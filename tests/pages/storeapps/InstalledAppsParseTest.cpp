@@ -313,15 +313,18 @@ TEST(InstalledAppsParse, UsedPackagesAreDependenciesAndTheirSameNamedCopiesWhate
         AppRecord("Maker.Dep", "3.0.0.0", "x64", kPub),     // named by a hidden package: used
         AppRecord("Maker.Self", "1.0.0.0", "x64", kPub, "{" + full("Maker.Self", "1.0.0.0", "x64") + "}"),
         AppRecord("Maker.Other", "2.0.0.0", "x86", kPub),   // copy of a hidden package only
+        AppRecord("Maker.Lib", "1.0.0.0", "arm64", kPub),   // a copy, but hidden: never used
     };
     Set(records[5], "NonRemovable", "True");
     Set(records[6], "NonRemovable", "True");
+    Set(records[10], "NonRemovable", "True");
     const std::map<std::string, bool> expected = {
         {full("Maker.App", "1.0.0.0", "x64"), false},  {full("Maker.Lib", "1.0.0.0", "x64"), true},
         {full("Maker.Lib", "1.0.0.0", "x86"), true},   {full("maker.lib", "1.0.0.0", "arm"), false},
         {full("Maker.Lib", "1.0.0.1", "arm64"), false}, {full("Maker.Other", "2.0.0.0", "x64"), false},
         {full("Maker.Hidden", "1.0.0.0", "x64"), false}, {full("Maker.Dep", "3.0.0.0", "x64"), true},
         {full("Maker.Self", "1.0.0.0", "x64"), false},  {full("Maker.Other", "2.0.0.0", "x86"), false},
+        {full("Maker.Lib", "1.0.0.0", "arm64"), false},
     };
     for (int pass = 0; pass < 2; ++pass)
     {
