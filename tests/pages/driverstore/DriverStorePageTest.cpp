@@ -79,6 +79,19 @@ const char kTableHead[] =
     "-------------- | ------------------ | ----- | ---------- | ------------- | ---------- | -------\r\n";
 const char kTableTail[] = "\r\nThe operation completed successfully.\r\n";
 
+// Two drivers in two packages each: the first package of each is the older one, and is marked.
+const char* const kTwoDrivers[] = {
+    "oem1.inf | alpha.inf | No | Display | A | 01/01/2020 | 1.0\r\n",
+    "oem2.inf | alpha.inf | No | Display | A | 01/01/2020 | 2.0\r\n",
+    "oem4.inf | beta.inf | No | Net | B | 01/01/2020 | 1.0\r\n",
+    "oem6.inf | beta.inf | No | Net | B | 01/01/2020 | 2.0\r\n",
+};
+
+std::string TwoDriversTable()
+{
+    return std::string(kTableHead) + kTwoDrivers[0] + kTwoDrivers[1] + kTwoDrivers[2] + kTwoDrivers[3] + kTableTail;
+}
+
 // Row of a published name (column 6), -1 when it is not listed.
 int RowOf(HWND dlg, const std::wstring& published)
 {
@@ -397,13 +410,7 @@ TEST_F(DriverStorePage, CancellingARunningDeletionStopsTheBatch)
     {
         SCOPED_TRACE(c.name);
         tools->ClearCommands();
-        Scenario(std::string(kTableHead) +
-                     "oem1.inf | alpha.inf | No | Display | A | 01/01/2020 | 1.0\r\n"
-                     "oem2.inf | alpha.inf | No | Display | A | 01/01/2020 | 2.0\r\n"
-                     "oem4.inf | beta.inf | No | Net | B | 01/01/2020 | 1.0\r\n"
-                     "oem6.inf | beta.inf | No | Net | B | 01/01/2020 | 2.0\r\n" +
-                     kTableTail,
-                 0,
+        Scenario(TwoDriversTable(), 0,
                  std::string("match: pnputil -f -d oem1.inf\n") +
                      (c.endsMeanwhile ? "sleep: 1500\nstdout: Deleted.\\r\\n\nexit: 0\n\n"
                                       : "stdout: Deleting...\\r\\n\nsleep: 30000\nexit: 0\n\n") +
@@ -460,13 +467,7 @@ TEST_F(DriverStorePage, CancellingARunningDeletionStopsTheBatch)
 
 TEST_F(DriverStorePage, ExceptionInTheDeletionLoopLeavesThePageUsableAndCounted)
 {
-    Scenario(std::string(kTableHead) +
-                 "oem1.inf | alpha.inf | No | Display | A | 01/01/2020 | 1.0\r\n"
-                 "oem2.inf | alpha.inf | No | Display | A | 01/01/2020 | 2.0\r\n"
-                 "oem4.inf | beta.inf | No | Net | B | 01/01/2020 | 1.0\r\n"
-                 "oem6.inf | beta.inf | No | Net | B | 01/01/2020 | 2.0\r\n" +
-                 kTableTail,
-             0, "match-glob: pnputil -f -d *\nstdout: Deleted.\\r\\n\nexit: 0\n");
+    Scenario(TwoDriversTable(), 0, "match-glob: pnputil -f -d *\nstdout: Deleted.\\r\\n\nexit: 0\n");
 
     OnWindow(kPage, [this](HWND dlg) {
         EndDialogOnExit end{dlg, IDOK};
@@ -527,11 +528,8 @@ TEST_F(DriverStorePage, FailedOrEmptyInventoryClosesThePageWithItsResult)
 
     // Success, but the window's copy of the output refused to grow after its first update: the
     // display stopped with two of four rows taken, and a table cut there is no inventory.
-    const std::string rows[] = {
-        "oem1.inf | alpha.inf | No | Display | A | 01/01/2020 | 1.0\r\n", "oem2.inf | alpha.inf | No | Display | A | 01/01/2020 | 2.0\r\n",
-        "oem4.inf | beta.inf | No | Net | B | 01/01/2020 | 1.0\r\n", "oem6.inf | beta.inf | No | Net | B | 01/01/2020 | 2.0\r\n"};
-    tools->WriteScenarioFile(L"head.txt", kTableHead + rows[0] + rows[1]);
-    tools->WriteScenarioFile(L"rest.txt", rows[2] + rows[3] + kTableTail);
+    tools->WriteScenarioFile(L"head.txt", std::string(kTableHead) + kTwoDrivers[0] + kTwoDrivers[1]);
+    tools->WriteScenarioFile(L"rest.txt", std::string(kTwoDrivers[2]) + kTwoDrivers[3] + kTableTail);
     tools->SetScenarioText("match: dism /online /get-drivers /format:table /english\nstdout-file: head.txt\nsleep: 2500\n"
                            "stdout-file: rest.txt\nexit: 0\n\nmatch-glob: *\nexit: 77\n");
     OnWindow(kPage, [](HWND dlg) {
