@@ -3,7 +3,7 @@
 // the system stamps on both, with the samples kept and why any was dropped), the address space reserved and committed while a capture is held
 // against the bytes it holds, and the copy-out against a memcpy into equally fresh memory.
 // Every figure is a ratio (or a time) measured in this one run; nothing here is a pass/fail test.
-//   runner_bench [rounds]   (5 unless given)
+//   runner_bench [rounds]   (3 unless given)
 #include <windows.h>
 #include "bench/BenchClock.h"
 #include "bench/BenchProcess.h"
@@ -23,7 +23,7 @@ namespace
 {
 const int kBytes = 64 * 1024 * 1024;
 const int kShortRuns = 50;
-const int kRounds = 5;   // a capture of 64 MiB in 512-byte reads takes seconds under Wine: few rounds, each alternated
+const int kRounds = 3;   // a capture of 64 MiB in 512-byte reads takes up to half a minute under Wine: few rounds, each alternated
 
 std::wstring BinDir()
 {
