@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -43,15 +44,20 @@ struct Inventory
                 row->m_strVersion = L"1." + std::to_wstring(i % 97) + L".0.0";
                 row->m_strKey = row->m_strName + L"_" + row->m_strVersion + kPublisher;
                 row->m_nFlags = APP_HAS_DEPENDENCIES;
-                row->m_strDependencies = L"{";
+                // Built in one buffer of its final size: under 64-bit Wine the heap slows down
+                // more than linearly with the many short-lived pieces of a concatenation, which
+                // made building 100 000 records take minutes.
+                std::wstring& text = row->m_strDependencies;
+                text.reserve(12 * 64);
+                text = L"{";
                 for (unsigned d = 0; d < 12; ++d)
                 {
                     // Even rows only: the x86 copies are marked as copies, not as dependencies.
                     const unsigned f = ((scrambled + d * 7919u) % (frameworks / 2)) * 2;
-                    if (d != 0)
-                        row->m_strDependencies += L", ";
-                    row->m_strDependencies += L"Maker.Framework" + std::to_wstring(f / 2) + L"_14.0." +
-                                              std::to_wstring(f / 2 % 97) + L".0" + kPublisher;
+                    wchar_t name[96];
+                    std::swprintf(name, 96, L"%lsMaker.Framework%u_14.0.%u.0%ls", d != 0 ? L", " : L"", f / 2, f / 2 % 97,
+                                  kPublisher);
+                    text += name;
                 }
                 row->m_strDependencies += L"}";
             }
