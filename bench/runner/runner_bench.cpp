@@ -320,7 +320,7 @@ void PrintRatio(const char* what, const std::vector<double>& baseline, const std
             ratios.push_back(baseline[i] / measured[i]);
     const Spread r = SpreadOf(ratios), b = SpreadOf(baseline), m = SpreadOf(measured);
     const double mib = kBytes / 1048576.0;
-    std::printf("%s: %.2f (range %.2f to %.2f over %zu rounds; medians %.0f vs %.0f MiB/s)\n", what,
+    std::printf("%s: %.2f (range %.2f to %.2f over %zu rounds; medians %.1f vs %.1f MiB/s)\n", what,
                 b.median / m.median, r.low, r.high, ratios.size(), mib * 1000 / m.median, mib * 1000 / b.median);
 }
 
