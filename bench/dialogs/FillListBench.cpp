@@ -1,7 +1,7 @@
 // Time of one checklist fill (mode test, filter pass, sorted insertion, column sizing) for
 // 1 000, 10 000 and 50 000 rows, and of the driver store page's fill (seven columns) and its
-// marking of older packages for 100, 300 and 3 000 rows, in one run, printed with the ratios
-// between the sizes.
+// marking of older packages for 100, 300 and 3 000 rows, in one run: every size once a round
+// over three rounds, the sizes in turn, medians and ranges, with the ratios between the sizes.
 //   dialogs_bench [checklist rows x3 [driver rows x3]]
 #include "dialogs/DlgList.h"
 #include "pages/driverstore/DlgDriverStore.h"
@@ -10,9 +10,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -129,13 +131,26 @@ protected:
     }
 };
 
-void PrintRatios(const char* what, const unsigned* sizes, const double* first, const double* second,
+const int kRounds = 3;   // every size once a round, the sizes in turn
+
+struct Spread
+{
+    double median, low, high;
+};
+
+Spread SpreadOf(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return {v[v.size() / 2], v.front(), v.back()};
+}
+
+void PrintRatios(const char* what, const unsigned* sizes, const Spread* first, const Spread* second,
                  const char* firstName, const char* secondName)
 {
     for (int i = 1; i < 3; ++i)
-        std::printf("%s ratio %u/%u rows (x%.0f): %s %.1f, %s %.1f\n", what, sizes[i], sizes[i - 1],
-                    double(sizes[i]) / sizes[i - 1], firstName, first[i] / first[i - 1], secondName,
-                    second[i] / second[i - 1]);
+        std::printf("%s ratio %u/%u rows (x%.0f): %s %.1f, %s %.1f (ratios of the medians)\n", what, sizes[i],
+                    sizes[i - 1], double(sizes[i]) / sizes[i - 1], firstName, first[i].median / first[i - 1].median,
+                    secondName, second[i].median / second[i - 1].median);
 }
 
 } // namespace
@@ -152,31 +167,58 @@ int main(int argc, char** argv)
     for (int i = 4; i < argc && i <= 6; ++i)
         driverSizes[i - 4] = static_cast<unsigned>(std::strtoul(argv[i], nullptr, 10));
 
-    double plain[3] = {}, filtered[3] = {};
+    // The sizes take turns, round after round, so that a slow spell of the machine falls on all
+    // of them rather than on one.
+    std::vector<double> plain[3], filtered[3];
+    int shownPlain[3] = {}, shownFiltered[3] = {};
+    for (int round = 0; round < kRounds; ++round)
+        for (int i = 0; i < 3; ++i)
+        {
+            BenchPage page(sizes[i]);
+            page.DoModal();
+            plain[i].push_back(page.m_plain);
+            filtered[i].push_back(page.m_filtered);
+            shownPlain[i] = page.m_shownPlain;
+            shownFiltered[i] = page.m_shownFiltered;
+        }
+    std::printf("checklist fill, %d rounds, the sizes in turn: median (range)\n", kRounds);
+    Spread plainAt[3], filteredAt[3];
     for (int i = 0; i < 3; ++i)
     {
-        BenchPage page(sizes[i]);
-        page.DoModal();
-        plain[i] = page.m_plain;
-        filtered[i] = page.m_filtered;
-        std::printf("checklist %6u rows: full fill %8.3f s (%d shown), filtered fill %8.3f s (%d shown)\n", sizes[i],
-                    plain[i], page.m_shownPlain, filtered[i], page.m_shownFiltered);
-        std::fflush(stdout);
+        plainAt[i] = SpreadOf(plain[i]);
+        filteredAt[i] = SpreadOf(filtered[i]);
+        std::printf("checklist %6u rows: full fill %8.3f s (%.3f to %.3f s, %d shown), filtered fill %8.3f s "
+                    "(%.3f to %.3f s, %d shown)\n",
+                    sizes[i], plainAt[i].median, plainAt[i].low, plainAt[i].high, shownPlain[i], filteredAt[i].median,
+                    filteredAt[i].low, filteredAt[i].high, shownFiltered[i]);
     }
-    PrintRatios("checklist", sizes, plain, filtered, "full", "filtered");
+    PrintRatios("checklist", sizes, plainAt, filteredAt, "full", "filtered");
+    std::fflush(stdout);
 
-    double fill[3] = {}, marking[3] = {};
+    std::vector<double> fill[3], marking[3];
+    int shown[3] = {}, checked[3] = {};
+    for (int round = 0; round < kRounds; ++round)
+        for (int i = 0; i < 3; ++i)
+        {
+            DriverBenchPage page(driverSizes[i]);
+            page.DoModal();
+            fill[i].push_back(page.m_fill);
+            marking[i].push_back(page.m_marking);
+            shown[i] = page.m_shown;
+            checked[i] = page.m_checked;
+        }
+    std::printf("driver store page, %d rounds, the sizes in turn: median (range)\n", kRounds);
+    Spread fillAt[3], markingAt[3];
     for (int i = 0; i < 3; ++i)
     {
-        DriverBenchPage page(driverSizes[i]);
-        page.DoModal();
-        fill[i] = page.m_fill;
-        marking[i] = page.m_marking;
-        std::printf("driver store %5u rows: fill %8.3f s (%d shown), marking of older packages %8.3f s (%d checked)\n",
-                    driverSizes[i], fill[i], page.m_shown, marking[i], page.m_checked);
-        std::fflush(stdout);
+        fillAt[i] = SpreadOf(fill[i]);
+        markingAt[i] = SpreadOf(marking[i]);
+        std::printf("driver store %5u rows: fill %8.3f s (%.3f to %.3f s, %d shown), marking of older packages %8.3f s "
+                    "(%.3f to %.3f s, %d checked)\n",
+                    driverSizes[i], fillAt[i].median, fillAt[i].low, fillAt[i].high, shown[i], markingAt[i].median,
+                    markingAt[i].low, markingAt[i].high, checked[i]);
     }
-    PrintRatios("driver store", driverSizes, fill, marking, "fill", "marking");
+    PrintRatios("driver store", driverSizes, fillAt, markingAt, "fill", "marking");
     std::printf("(a ratio near the row factor means linear growth; the goal is at most 1.2 times the row factor)\n");
     return 0;
 }

@@ -1,9 +1,9 @@
 // Runner benchmark: capture throughput against two plain pipe readers (rounds taken in turn,
-// median and range), the delay from the child's exit to the worker's end (with the samples kept
-// and why any was dropped), the address space reserved and committed while a capture is held
+// median and range), the delay from the child's exit to the worker's end (from the exit times
+// the system stamps on both, with the samples kept and why any was dropped), the address space reserved and committed while a capture is held
 // against the bytes it holds, and the copy-out against a memcpy into equally fresh memory.
 // Every figure is a ratio (or a time) measured in this one run; nothing here is a pass/fail test.
-//   runner_bench [rounds]   (5 unless given)
+//   runner_bench [rounds]   (3 unless given)
 #include <windows.h>
 #include "bench/BenchClock.h"
 #include "bench/BenchProcess.h"
@@ -23,7 +23,7 @@ namespace
 {
 const int kBytes = 64 * 1024 * 1024;
 const int kShortRuns = 50;
-const int kRounds = 5;   // a capture of 64 MiB in 512-byte reads takes seconds under Wine: few rounds, each alternated
+const int kRounds = 3;   // a capture of 64 MiB in 512-byte reads takes up to half a minute under Wine: few rounds, each alternated
 
 std::wstring BinDir()
 {
@@ -234,25 +234,26 @@ RunnerCapture CaptureWithRunner(std::unique_ptr<TExecPiped>* keep)
     return res;
 }
 
-struct ExitWaiter
+// A kernel time stamp in milliseconds (FILETIME, 100 ns units, the system clock).
+double FileTimeMs(const FILETIME& t)
 {
-    HANDLE process;
-    double endedAt;
-};
-
-DWORD WINAPI WaitForExit(LPVOID p)
-{
-    ExitWaiter* w = static_cast<ExitWaiter*>(p);
-    ::WaitForSingleObject(w->process, INFINITE);
-    w->endedAt = NowMs();
-    return 0;
+    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
 }
 
 // Why a sample could not be taken.
-enum { SAMPLE_KEPT = 0, SAMPLE_NO_PID = 1, SAMPLE_NOT_OPENED = 2 };
+enum
+{
+    SAMPLE_KEPT = 0,
+    SAMPLE_NO_PID,        // the worker ended before the child's pid line could be read
+    SAMPLE_NOT_OPENED,    // the child was gone before it could be opened
+    SAMPLE_NO_TIMES,      // the system gave no exit time for the child or the worker
+    SAMPLE_NEGATIVE,      // the worker's end was stamped before the child's exit
+    SAMPLE_KINDS
+};
 
-// One short run: the time from the child's end (seen by a thread waiting on it) to the worker's end.
-
+// One short run: the time from the child's exit to the worker's end, both as the system stamped
+// them when each ended (GetProcessTimes, GetThreadTimes), so no waiting thread's wake-up lies
+// between the two stamps and both come from the same clock.
 int ExitToWorkerEndMs(double* ms)
 {
     TExecPiped r(Child(), L"vantrel_child.exe pid sleep:150 outn:2000:500", true);
@@ -278,21 +279,23 @@ int ExitToWorkerEndMs(double* ms)
         ::WaitForSingleObject(r.m_hThread, INFINITE);
         return SAMPLE_NO_PID;
     }
-    HANDLE child = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+    // Opened while it runs, the child's handle keeps its times readable after it has ended.
+    HANDLE child = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (child == nullptr)
     {
         ::WaitForSingleObject(r.m_hThread, INFINITE);
         return SAMPLE_NOT_OPENED;
     }
-    ExitWaiter waiter = {child, 0};
-    HANDLE t = ::CreateThread(nullptr, 0, &WaitForExit, &waiter, 0, nullptr);
     ::WaitForSingleObject(r.m_hThread, INFINITE);
-    const double workerEnd = NowMs();
-    ::WaitForSingleObject(t, INFINITE);
-    ::CloseHandle(t);
+    ::WaitForSingleObject(child, INFINITE);
+    FILETIME created, childExit, workerExit, kernel, user;
+    const bool timed = ::GetProcessTimes(child, &created, &childExit, &kernel, &user) &&
+                       ::GetThreadTimes(r.m_hThread, &created, &workerExit, &kernel, &user);
     ::CloseHandle(child);
-    *ms = workerEnd - waiter.endedAt;
-    return SAMPLE_KEPT;
+    if (!timed)
+        return SAMPLE_NO_TIMES;
+    *ms = FileTimeMs(workerExit) - FileTimeMs(childExit);
+    return *ms < 0 ? SAMPLE_NEGATIVE : SAMPLE_KEPT;
 }
 
 struct Spread
@@ -317,7 +320,7 @@ void PrintRatio(const char* what, const std::vector<double>& baseline, const std
             ratios.push_back(baseline[i] / measured[i]);
     const Spread r = SpreadOf(ratios), b = SpreadOf(baseline), m = SpreadOf(measured);
     const double mib = kBytes / 1048576.0;
-    std::printf("%s: %.2f (range %.2f to %.2f over %zu rounds; medians %.0f vs %.0f MiB/s)\n", what,
+    std::printf("%s: %.2f (range %.2f to %.2f over %zu rounds; medians %.1f vs %.1f MiB/s)\n", what,
                 b.median / m.median, r.low, r.high, ratios.size(), mib * 1000 / m.median, mib * 1000 / b.median);
 }
 
@@ -373,23 +376,34 @@ int main(int argc, char** argv)
 
     // Exit to worker end: every sample kept unless it could not be taken, and then said why.
     std::vector<double> delays;
-    int dropped[3] = {};
+    int dropped[SAMPLE_KINDS] = {};
+    double mostNegative = 0;
     for (int i = 0; i < kShortRuns; ++i)
     {
         double d = 0;
         const int why = ExitToWorkerEndMs(&d);
-        if (why == 0)
+        if (why == SAMPLE_KEPT)
             delays.push_back(d);
         else
             ++dropped[why];
+        if (why == SAMPLE_NEGATIVE)
+            mostNegative = std::min(mostNegative, d);
     }
     const Spread delay = SpreadOf(delays);
-    std::printf("child exit to worker end: median %.1f ms, range %.1f to %.1f ms; %zu of %d samples kept\n",
+    std::printf("child exit to worker end (both as stamped by the system when each ended): median %.1f ms, range %.1f "
+                "to %.1f ms; %zu of %d samples kept\n",
                 delay.median, delay.low, delay.high, delays.size(), kShortRuns);
-    if (dropped[1])
-        std::printf("  dropped %d: the worker ended before the child's pid line could be read\n", dropped[1]);
-    if (dropped[2])
-        std::printf("  dropped %d: the child could not be opened to watch its exit (already gone)\n", dropped[2]);
+    if (dropped[SAMPLE_NO_PID])
+        std::printf("  dropped %d: the worker ended before the child's pid line could be read\n", dropped[SAMPLE_NO_PID]);
+    if (dropped[SAMPLE_NOT_OPENED])
+        std::printf("  dropped %d: the child could not be opened to read its exit time (already gone)\n",
+                    dropped[SAMPLE_NOT_OPENED]);
+    if (dropped[SAMPLE_NO_TIMES])
+        std::printf("  dropped %d: the system gave no exit time for the child or the worker\n", dropped[SAMPLE_NO_TIMES]);
+    if (dropped[SAMPLE_NEGATIVE])
+        std::printf("  dropped %d: the worker's end was stamped before the child's exit (down to %.1f ms), which the "
+                    "order of events rules out: a clock step, not a delay\n",
+                    dropped[SAMPLE_NEGATIVE], mostNegative);
 
     // Memory of one held 64 MiB capture, found by walking the address space before and after it.
     std::vector<double> reservedPerByte, committedPerByte;

@@ -1,18 +1,21 @@
 // Line-reader throughput: a parser's walk (NextLine + StartsWith + GetValue) over a
-// 50 MiB record listing, as a ratio to a plain scan of the same text for CRs.
+// 50 MiB record listing, as a ratio to a plain scan of the same text for CRs; the two take
+// turns over the rounds, and the medians come with their ranges.
 #include "textutil/LineReader.h"
 #include "bench/BenchClock.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
 constexpr size_t kTextUnits = 50u << 20;   // 50 MiB of captured bytes, one unit each
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;
 
 // Key-and-value records as the package listings print them, blank line between records.
 std::wstring MakeListing()
@@ -67,18 +70,15 @@ uint64_t ScanForCr(const std::wstring& text)
     return count;
 }
 
-template <typename F>
-double Best(F f, uint64_t& result)
+struct Spread
 {
-    double best = 1e30;
-    for (int i = 0; i < kRounds; ++i) {
-        const double t0 = NowSeconds();
-        result = f();
-        const double t = NowSeconds() - t0;
-        if (t < best)
-            best = t;
-    }
-    return best;
+    double median, low, high;
+};
+
+Spread SpreadOf(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return {v[v.size() / 2], v.front(), v.back()};
 }
 
 } // namespace
@@ -88,22 +88,37 @@ int main()
     const std::wstring text = MakeListing();
     uint64_t walked = 0;
     uint64_t crs = 0;
-    // Each round walks a fresh reader; copying the text into it is not timed.
-    double reader = 1e30;
-    for (int i = 0; i < kRounds; ++i) {
-        TLineReader r(text);
-        const double t0 = NowSeconds();
-        walked = WalkReader(r);
-        const double t = NowSeconds() - t0;
-        if (t < reader)
-            reader = t;
+    // Reader and scan take turns, each round starting with the other one, so that neither always
+    // runs first on a machine that drifts. Each reader walk gets a fresh reader; copying the text
+    // into it is not timed.
+    std::vector<double> reader, scan, ratios;
+    for (int round = 0; round < kRounds; ++round) {
+        double walk = 0, plain = 0;
+        for (int k = 0; k < 2; ++k) {
+            if ((round + k) % 2 == 0) {
+                TLineReader r(text);
+                const double t0 = NowSeconds();
+                walked = WalkReader(r);
+                walk = NowSeconds() - t0;
+            } else {
+                const double t0 = NowSeconds();
+                crs = ScanForCr(text);
+                plain = NowSeconds() - t0;
+            }
+        }
+        reader.push_back(walk);
+        scan.push_back(plain);
+        ratios.push_back(walk / plain);
     }
-    const double scan = Best([&] { return ScanForCr(text); }, crs);
+    const Spread r = SpreadOf(reader), c = SpreadOf(scan), q = SpreadOf(ratios);
     const double mib = static_cast<double>(text.size()) / (1u << 20);
-    std::printf("text: %.0f MiB, %llu lines (checksum %llu)\n", mib,
-                static_cast<unsigned long long>(crs), static_cast<unsigned long long>(walked));
-    std::printf("CR scan:     %8.3f s  %8.1f MiB/s\n", scan, mib / scan);
-    std::printf("line reader: %8.3f s  %8.1f MiB/s\n", reader, mib / reader);
-    std::printf("ratio reader/scan: %.2f (time of the reader walk per time of the plain scan)\n", reader / scan);
+    std::printf("text: %.0f MiB, %llu lines (checksum %llu); %d rounds, reader and scan in turn\n", mib,
+                static_cast<unsigned long long>(crs), static_cast<unsigned long long>(walked), kRounds);
+    std::printf("CR scan:     median %8.3f s (range %.3f to %.3f s)  %8.1f MiB/s\n", c.median, c.low, c.high,
+                mib / c.median);
+    std::printf("line reader: median %8.3f s (range %.3f to %.3f s)  %8.1f MiB/s\n", r.median, r.low, r.high,
+                mib / r.median);
+    std::printf("ratio reader/scan: %.2f (median reader walk per median plain scan; round-by-round ratios %.2f to %.2f)\n",
+                r.median / c.median, q.low, q.high);
     return 0;
 }
