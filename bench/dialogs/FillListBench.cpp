@@ -6,6 +6,7 @@
 #include "dialogs/DlgList.h"
 #include "pages/driverstore/DlgDriverStore.h"
 #include "bench/BenchClock.h"
+#include "bench/BenchSpread.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -132,17 +133,6 @@ protected:
 };
 
 const int kRounds = 3;   // every size once a round, the sizes in turn
-
-struct Spread
-{
-    double median, low, high;
-};
-
-Spread SpreadOf(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return {v[v.size() / 2], v.front(), v.back()};
-}
 
 void PrintRatios(const char* what, const unsigned* sizes, const Spread* first, const Spread* second,
                  const char* firstName, const char* secondName)

@@ -10,6 +10,7 @@
 //   execute_bench [rounds [sizes in MB...]]   (3 rounds of 1, 10 and 50 MB unless given)
 #include <windows.h>
 #include "bench/BenchClock.h"
+#include "bench/BenchSpread.h"
 
 #include <algorithm>
 #include <atomic>
@@ -283,25 +284,6 @@ WindowRun RunWindow(const std::wstring& line, double limitSeconds)
     res.maxStallMs = watch.maxStallMs;
     res.peakPrivate = watch.peakPrivate;
     return res;
-}
-
-struct Spread
-{
-    double median = 0, low = 0, high = 0;
-    size_t count = 0;
-};
-
-Spread SpreadOf(std::vector<double> v)
-{
-    Spread s;
-    if (v.empty())
-        return s;
-    std::sort(v.begin(), v.end());
-    s.median = v[v.size() / 2];
-    s.low = v.front();
-    s.high = v.back();
-    s.count = v.size();
-    return s;
 }
 
 // What went wrong in a run, for the list at the end; empty for a run that finished well.

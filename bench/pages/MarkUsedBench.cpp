@@ -4,6 +4,7 @@
 // size, taking turns with the marking on the same inventory.
 #include "pages/storeapps/DlgWsApps.h"
 #include "bench/BenchClock.h"
+#include "bench/BenchSpread.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -98,17 +99,6 @@ struct Inventory
 };
 
 const int kSamples = 5;   // at every size, and for the pair-by-pair search
-
-struct Spread
-{
-    double median, low, high;
-};
-
-Spread SpreadOf(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return {v[v.size() / 2], v.front(), v.back()};
-}
 
 double TimeMarking(Inventory& inventory)
 {

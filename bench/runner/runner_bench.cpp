@@ -6,6 +6,7 @@
 //   runner_bench [rounds]   (3 unless given)
 #include <windows.h>
 #include "bench/BenchClock.h"
+#include "bench/BenchSpread.h"
 #include "bench/BenchProcess.h"
 
 #include <algorithm>
@@ -296,19 +297,6 @@ int ExitToWorkerEndMs(double* ms)
         return SAMPLE_NO_TIMES;
     *ms = FileTimeMs(workerExit) - FileTimeMs(childExit);
     return *ms < 0 ? SAMPLE_NEGATIVE : SAMPLE_KEPT;
-}
-
-struct Spread
-{
-    double median, low, high;
-};
-
-Spread SpreadOf(std::vector<double> v)
-{
-    if (v.empty())
-        return {0, 0, 0};
-    std::sort(v.begin(), v.end());
-    return {v[v.size() / 2], v.front(), v.back()};
 }
 
 // Ratio of medians, and the range of the round-by-round ratios.

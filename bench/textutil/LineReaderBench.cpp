@@ -3,6 +3,7 @@
 // turns over the rounds, and the medians come with their ranges.
 #include "textutil/LineReader.h"
 #include "bench/BenchClock.h"
+#include "bench/BenchSpread.h"
 
 #include <windows.h>
 
@@ -68,17 +69,6 @@ uint64_t ScanForCr(const std::wstring& text)
     for (size_t i = 0, n = text.size(); i < n; ++i)
         count += p[i] == L'\r';
     return count;
-}
-
-struct Spread
-{
-    double median, low, high;
-};
-
-Spread SpreadOf(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return {v[v.size() / 2], v.front(), v.back()};
 }
 
 } // namespace
